@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds the ripper and starts it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh
+BUILD=${BUILD_DIR:-build}
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$BUILD"
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    exec "$BUILD/src/tunecrest"
+fi
+exec "$BUILD/src/tunecrest-rip" --version

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class IAudioFile2;
+
+/// What a drive holds.
+enum class DriveState { Empty, AudioDisc, DataDisc };
+
+/// A drive's description, as the settings dialog lists it.
+struct DriveDescription
+{
+    QString tag;   // device path or image path
+    QString text1; // vendor, or "Disc Image"
+    QString text2; // model, or the image's file name
+    QString text3; // revision, or the image kind ("CUE", "TOC", "NRG", "ISO")
+};
+
+/// The CD grabber: finds drives, reads the disc, grabs a track into the audio file.
+/// Events are delivered on the thread that owns the object (the GUI thread).
+/// Failing calls throw ComponentError.
+class IAudioCDGrabber2 : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~IAudioCDGrabber2() override = default;
+
+    virtual void Initialize() = 0;
+    virtual void Uninitialize() = 0;
+    /// Reads the table of contents and disc texts of the current drive.
+    virtual void ReadDisc() = 0;
+    /// Starts grabbing the current track into fileName through AudioFile(); returns at once.
+    virtual void GrabToFile(const QString& fileName) = 0;
+    virtual void AbortGrab() = 0;
+
+    virtual int DeviceCount() const = 0;
+    /// Selects the drive by its 1-based number.
+    virtual void CurrentDevice(int number) = 0;
+    virtual int currentDevice() const = 0;
+    virtual QString DeviceText1() const = 0;
+    virtual QString DeviceText2() const = 0;
+    virtual QString DeviceText3() const = 0;
+    virtual QString DeviceTag() const = 0;
+
+    virtual int TrackCount() const = 0;
+    /// Selects the track (0-based) that the track properties, GrabToFile and BeginRead act on.
+    virtual void CurrentTrack(int index) = 0;
+    virtual int TrackLength1() const = 0; // minutes
+    virtual int TrackLength2() const = 0; // seconds
+    virtual int TrackLength3() const = 0; // frames, 75 a second
+    virtual QString TrackArtist() const = 0;
+    virtual QString TrackAlbum() const = 0;
+    virtual QString TrackTitle() const = 0;
+    virtual QString TrackGenre() const = 0;
+    virtual QString TrackYear() const = 0;
+
+    virtual void GrabMode(int mode) = 0;      // 0 Burst, 1 Synch, 2 Secure, 3 Paranoid
+    virtual void ErrorAction(int action) = 0; // 0 Stop, 1 Silence, 2 Cut
+    virtual void ReadRetries(int retries) = 0;
+
+    /// Block reading of the current track, for playback.
+    virtual void BeginRead() = 0;
+    virtual void EndRead() = 0;
+    /// The next stretch of the track as interleaved 16-bit stereo PCM; empty at the end.
+    virtual QByteArray ReadBlock(int count) = 0;
+
+    virtual IAudioFile2* AudioFile() = 0;
+
+    /// State and description of any drive (1-based) without changing the current one.
+    virtual DriveState driveState(int number) const = 0;
+    virtual DriveDescription describeDrive(int number) const = 0;
+
+signals:
+    void OnMediaChange();
+    void OnOperationProgress(double percent);
+    void OnGrabRetry(int retry, int sector);
+    /// A grab ended without completing; message says what failed and where.
+    void grabFailed(const QString& message);
+};

@@ -1,0 +1,143 @@
+#include "rip/OutputNaming.h"
+
+#include "components/Platform.h"
+#include "settings/SettingsFile.h"
+#include "settings/SettingsKeys.h"
+#include "shell/TwoDigits.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+bool endsWithSeparator(const QString& path)
+{
+    return path.endsWith(Platform::PathSeparator);
+}
+
+void createOneLevel(const QString& path)
+{
+    if (!QFileInfo(path).isDir())
+        QDir().mkdir(path);
+}
+
+// A name made only of dots would name the folder itself or its parent; it adds no level.
+bool addsNoLevel(const QString& name)
+{
+    return name.isEmpty() || name.count(u'.') == name.size();
+}
+
+void appendLevel(QString& path, const QString& name)
+{
+    const QString cleaned = cutToUtf8Bytes(CleanFileName(name), MaxNameBytes);
+    if (addsNoLevel(cleaned))
+        return;
+    path += cleaned;
+    createOneLevel(path);
+    if (!endsWithSeparator(path))
+        path += Platform::PathSeparator;
+}
+
+// Taken: anything but a directory, including a link that points nowhere (writing through it
+// would create a file elsewhere).
+bool isTaken(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isSymLink() || (info.exists() && !info.isDir());
+}
+
+QString fitName(const QString& stem, const QString& suffix)
+{
+    const int room = MaxNameBytes - static_cast<int>(suffix.toUtf8().size());
+    return cutToUtf8Bytes(stem, room) + suffix;
+}
+
+} // namespace
+
+QString CleanFileName(const QString& text)
+{
+    static constexpr char16_t Removed[] = u"*?|:\"/\\<>";
+    QString result = text;
+    for (const char16_t c : std::u16string_view(Removed))
+        result.remove(QChar(c));
+    return result;
+}
+
+QString extensionForFormat(int outputFormat)
+{
+    switch (outputFormat) {
+    case 0:
+        return QStringLiteral(".mp3");
+    case 1:
+        return QStringLiteral(".wav");
+    case 2:
+        return QStringLiteral(".wma");
+    case 3:
+        return QStringLiteral(".ogg");
+    case 4:
+        return QStringLiteral(".rm");
+    default:
+        return {};
+    }
+}
+
+QString storedOutputPath(const SettingsFile& settings)
+{
+    const QString path = settings.readString(QLatin1StringView(Keys::Main::Section),
+                                             QLatin1StringView(Keys::Main::Path), QString());
+    return path.isEmpty() ? Platform::defaultOutputPath() : path;
+}
+
+QString outputDirectory(const QString& root, int scheme, const QString& artist,
+                        const QString& album)
+{
+    QString path = root;
+    createOneLevel(path);
+    if (!endsWithSeparator(path))
+        path += Platform::PathSeparator;
+    const auto chosen = static_cast<FolderScheme>(scheme);
+    if (chosen == FolderScheme::Artist || chosen == FolderScheme::ArtistAlbum)
+        appendLevel(path, artist);
+    if (chosen == FolderScheme::Album || chosen == FolderScheme::ArtistAlbum)
+        appendLevel(path, album);
+    return path;
+}
+
+QString outputDirectory(const SettingsFile& settings, int scheme, const QString& artist,
+                        const QString& album)
+{
+    return outputDirectory(storedOutputPath(settings), scheme, artist, album);
+}
+
+QString outputFilePath(const QString& directory, const QString& caption, const QString& extension)
+{
+    const QString base = CleanFileName(caption);
+    const qsizetype dot = base.lastIndexOf(u'.');
+    const QString firstStem = dot >= 0 ? base.left(dot) : base;
+    QString candidate = directory + fitName(firstStem, extension);
+    for (int n = 1; isTaken(candidate); ++n)
+        candidate = directory + fitName(base, u'_' + TwoDigits(n) + extension);
+    return candidate;
+}
+
+QString cutToUtf8Bytes(const QString& name, int maxBytes)
+{
+    if (maxBytes <= 0)
+        return {};
+    if (name.toUtf8().size() <= maxBytes)
+        return name;
+    QString result;
+    int used = 0;
+    for (qsizetype i = 0; i < name.size();) {
+        // Keep surrogate pairs together.
+        const qsizetype len = name.at(i).isHighSurrogate() && i + 1 < name.size() ? 2 : 1;
+        const QString ch = name.mid(i, len);
+        const int bytes = static_cast<int>(ch.toUtf8().size());
+        if (used + bytes > maxBytes)
+            break;
+        result += ch;
+        used += bytes;
+        i += len;
+    }
+    return result;
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "settings/SettingsKeys.h"
+
+#include <QString>
+
+#include <stdexcept>
+
+/// A write to the settings file failed: "Unable to write to <file name>".
+class SettingsWriteError : public std::runtime_error
+{
+public:
+    explicit SettingsWriteError(const QString& fileName);
+};
+
+/// The profile (INI) file that holds every setting. Every read goes to the file, so a value
+/// written is seen by the next read and hand edits are picked up at once. Section and key names
+/// match without regard to case; the first of duplicate sections or keys wins. Writes keep every
+/// other line as it was and replace the file atomically, so a failure never leaves it truncated.
+class SettingsFile
+{
+public:
+    /// Opening does not create the file; the first write does (and its folder).
+    explicit SettingsFile(QString path);
+
+    const QString& path() const { return m_path; }
+
+    /// At most 2047 characters; the default for a missing file, section or key.
+    QString readString(const QString& section, const QString& key, const QString& def) const;
+    /// Signed decimal, or hexadecimal after "0x"/"0X"/"$"; the default for anything else.
+    int readInteger(const QString& section, const QString& key, int def) const;
+    /// An integer read: any non-zero value is true.
+    bool readBool(const QString& section, const QString& key, bool def) const;
+
+    void writeString(const QString& section, const QString& key, const QString& value);
+    void writeInteger(const QString& section, const QString& key, int value);
+    void writeBool(const QString& section, const QString& key, bool value);
+
+    /// Reads of a key with the default every reader agrees on.
+    int read(const Keys::IntKey& k) const;
+    bool read(const Keys::BoolKey& k) const;
+    QString read(const Keys::StringKey& k) const;
+
+    /// The integer a profile value text stands for, if it is one.
+    static bool parseInteger(const QString& text, int& value);
+
+private:
+    bool lookup(const QString& section, const QString& key, QString& value) const;
+
+    QString m_path;
+};

@@ -1,0 +1,161 @@
+#include "rip/OutputNaming.h"
+#include "settings/SettingsFile.h"
+#include "shell/TwoDigits.h"
+#include "support/TempDir.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+class OutputNamingTest : public TempDirTest
+{
+protected:
+    void touch(const QString& file) { writeAll(file, "x"); }
+    QString music() const { return path(QStringLiteral("My Music")); }
+};
+
+TEST(TwoDigitsTest, PadsBelowTen)
+{
+    EXPECT_EQ(TwoDigits(7), QStringLiteral("07"));
+    EXPECT_EQ(TwoDigits(0), QStringLiteral("00"));
+    EXPECT_EQ(TwoDigits(12), QStringLiteral("12"));
+    EXPECT_EQ(TwoDigits(100), QStringLiteral("100"));
+}
+
+TEST(CleanFileNameTest, RemovesOnlyForbiddenCharacters)
+{
+    EXPECT_EQ(CleanFileName(QStringLiteral("Art/Pop")), QStringLiteral("ArtPop"));
+    EXPECT_EQ(CleanFileName(QStringLiteral("a*b?c|d:e\"f/g\\h<i>j")), QStringLiteral("abcdefghij"));
+    EXPECT_EQ(CleanFileName(QStringLiteral(" Ünïcode. tab\t ")),
+              QStringLiteral(" Ünïcode. tab\t "));
+    EXPECT_EQ(CleanFileName(QStringLiteral("*?:")), QString());
+}
+
+TEST(ExtensionTest, ByFormatNumber)
+{
+    EXPECT_EQ(extensionForFormat(0), QStringLiteral(".mp3"));
+    EXPECT_EQ(extensionForFormat(1), QStringLiteral(".wav"));
+    EXPECT_EQ(extensionForFormat(2), QStringLiteral(".wma"));
+    EXPECT_EQ(extensionForFormat(3), QStringLiteral(".ogg"));
+    EXPECT_EQ(extensionForFormat(4), QStringLiteral(".rm"));
+    EXPECT_EQ(extensionForFormat(5), QString());
+}
+
+TEST_F(OutputNamingTest, ArtistAlbumSchemeCreatesCleanedLevels)
+{
+    SettingsFile settings(path(QStringLiteral("s.ini")));
+    settings.writeString(QStringLiteral("Main"), QStringLiteral("Path"), music());
+    const QString dir =
+        outputDirectory(settings, 3, QStringLiteral("Art/Pop"), QStringLiteral("Live: Bootleg"));
+    EXPECT_EQ(dir, music() + QStringLiteral("/ArtPop/Live Bootleg/"));
+    EXPECT_TRUE(QFileInfo(dir).isDir());
+    EXPECT_EQ(outputFilePath(dir, QStringLiteral("Track01"), QStringLiteral(".wma")),
+              dir + QStringLiteral("Track01.wma"));
+
+    // A trailing separator gives the same result.
+    settings.writeString(QStringLiteral("Main"), QStringLiteral("Path"), music() + u'/');
+    EXPECT_EQ(
+        outputDirectory(settings, 3, QStringLiteral("Art/Pop"), QStringLiteral("Live: Bootleg")),
+        dir);
+}
+
+TEST_F(OutputNamingTest, SchemesAndLevelsThatAreNotAdded)
+{
+    EXPECT_EQ(outputDirectory(music(), 0, QStringLiteral("A"), QStringLiteral("B")),
+              music() + u'/');
+    EXPECT_EQ(outputDirectory(music(), 1, QStringLiteral("A"), QStringLiteral("B")),
+              music() + QStringLiteral("/A/"));
+    EXPECT_EQ(outputDirectory(music(), 2, QStringLiteral("A"), QStringLiteral("B")),
+              music() + QStringLiteral("/B/"));
+    // Names that clean to nothing, or to dots only, never add a level or climb out.
+    EXPECT_EQ(outputDirectory(music(), 1, QStringLiteral("*?"), QString()), music() + u'/');
+    EXPECT_EQ(outputDirectory(music(), 3, QStringLiteral(".."), QStringLiteral(".")),
+              music() + u'/');
+    EXPECT_EQ(outputDirectory(music(), 3, QStringLiteral("../.."), QStringLiteral("x")),
+              music() + QStringLiteral("/x/"));
+    EXPECT_EQ(outputDirectory(music(), 1, QStringLiteral(".hidden"), QString()),
+              music() + QStringLiteral("/.hidden/"));
+}
+
+TEST_F(OutputNamingTest, OnlyOneLevelIsCreatedAtATime)
+{
+    const QString deep = path(QStringLiteral("missing/parent"));
+    const QString dir = outputDirectory(deep, 1, QStringLiteral("Artist"), QString());
+    EXPECT_EQ(dir, deep + QStringLiteral("/Artist/"));
+    EXPECT_FALSE(QFileInfo::exists(deep));
+}
+
+TEST_F(OutputNamingTest, EmptyOrMissingPathMeansMusicFolder)
+{
+    SettingsFile settings(path(QStringLiteral("s.ini")));
+    const QString def = storedOutputPath(settings);
+    EXPECT_FALSE(def.isEmpty());
+    settings.writeString(QStringLiteral("Main"), QStringLiteral("Path"), QString());
+    EXPECT_EQ(storedOutputPath(settings), def);
+}
+
+TEST_F(OutputNamingTest, NumberedVariantsNeverOverwrite)
+{
+    const QString dir = root() + u'/';
+    const QString ext = QStringLiteral(".wma");
+    EXPECT_EQ(outputFilePath(dir, QStringLiteral("Track01"), ext),
+              dir + QStringLiteral("Track01.wma"));
+    touch(dir + QStringLiteral("Track01.wma"));
+    EXPECT_EQ(outputFilePath(dir, QStringLiteral("Track01"), ext),
+              dir + QStringLiteral("Track01_01.wma"));
+    touch(dir + QStringLiteral("Track01_01.wma"));
+    EXPECT_EQ(outputFilePath(dir, QStringLiteral("Track01"), ext),
+              dir + QStringLiteral("Track01_02.wma"));
+    for (int n = 2; n < 10; ++n)
+        touch(dir + QStringLiteral("Track01_") + TwoDigits(n) + ext);
+    EXPECT_EQ(outputFilePath(dir, QStringLiteral("Track01"), ext),
+              dir + QStringLiteral("Track01_10.wma"));
+
+    // A folder of the candidate's name is not a file; a dangling link is.
+    QDir(root()).mkdir(QStringLiteral("Dir.wma"));
+    EXPECT_EQ(outputFilePath(dir, QStringLiteral("Dir"), ext), dir + QStringLiteral("Dir.wma"));
+    QFile::link(path(QStringLiteral("nowhere")), dir + QStringLiteral("Link.wma"));
+    EXPECT_EQ(outputFilePath(dir, QStringLiteral("Link"), ext),
+              dir + QStringLiteral("Link_01.wma"));
+}
+
+TEST_F(OutputNamingTest, CaptionDotsAndEmptyNames)
+{
+    const QString dir = root() + u'/';
+    const QString ext = QStringLiteral(".wma");
+    EXPECT_EQ(outputFilePath(dir, QStringLiteral("Intro. Part One"), ext),
+              dir + QStringLiteral("Intro.wma"));
+    touch(dir + QStringLiteral("Intro.wma"));
+    EXPECT_EQ(outputFilePath(dir, QStringLiteral("Intro. Part One"), ext),
+              dir + QStringLiteral("Intro. Part One_01.wma"));
+    EXPECT_EQ(outputFilePath(dir, QStringLiteral("*?"), ext), dir + QStringLiteral(".wma"));
+}
+
+TEST_F(OutputNamingTest, LongNamesAreCutToFitTheFileSystem)
+{
+    const QString dir = root() + u'/';
+    const QString ext = QStringLiteral(".wma");
+    const QString longTitle = QString(200, u'é'); // 400 bytes of UTF-8
+    const QString first = outputFilePath(dir, longTitle, ext);
+    const QString firstName = QFileInfo(first).fileName();
+    EXPECT_LE(firstName.toUtf8().size(), MaxNameBytes);
+    EXPECT_TRUE(firstName.endsWith(ext));
+    EXPECT_TRUE(firstName.startsWith(QString(125, u'é')));
+    touch(first);
+    EXPECT_TRUE(QFileInfo::exists(first));
+    const QString second = QFileInfo(outputFilePath(dir, longTitle, ext)).fileName();
+    EXPECT_LE(second.toUtf8().size(), MaxNameBytes);
+    EXPECT_TRUE(second.endsWith(QStringLiteral("_01.wma")));
+
+    const QString folder = outputDirectory(root(), 1, QString(300, u'a'), QString());
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+    EXPECT_EQ(QDir(folder).dirName().size(), MaxNameBytes);
+
+    // A surrogate pair is never split.
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x8E\xB5");
+    EXPECT_EQ(cutToUtf8Bytes(QStringLiteral("a") + emoji, 4), QStringLiteral("a"));
+    EXPECT_EQ(cutToUtf8Bytes(QStringLiteral("a") + emoji, 5), QStringLiteral("a") + emoji);
+}
+
+} // namespace

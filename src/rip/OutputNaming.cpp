@@ -38,14 +38,6 @@ void appendLevel(QString& path, const QString& name)
         path += Platform::PathSeparator;
 }
 
-// Taken: anything but a directory, including a link that points nowhere (writing through it
-// would create a file elsewhere).
-bool isTaken(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.isSymLink() || (info.exists() && !info.isDir());
-}
-
 QString fitName(const QString& stem, const QString& suffix)
 {
     const int room = MaxNameBytes - static_cast<int>(suffix.toUtf8().size());

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class SettingsFile;
 
 /// Output folder schemes: which sub-folders below the output folder receive the files.

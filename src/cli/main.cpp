@@ -1,11 +1,190 @@
+#include "cli/CliOptions.h"
+#include "cli/ProgressReporter.h"
+#include "cli/Ripper.h"
+#include "cli/SignalWatcher.h"
+#include "cli/SpoolFile.h"
+#include "components/ComponentError.h"
+#include "components/IAudioCDGrabber2.h"
+#include "components/Platform.h"
+#include "components/audiofile/AudioFile.h"
+#include "components/audiofile/LameEncoder.h"
+#include "components/grabber/AudioCDGrabber.h"
+#include "rip/EncoderConfiguration.h"
+#include "settings/SettingsFile.h"
+#include "shell/TrackRecords.h"
+
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QTextStream>
+#include <QThread>
+
+#include <unistd.h>
+
+namespace {
+
+QTextStream& out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+QTextStream& err()
+{
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+int fail(int code, const QString& message)
+{
+    err() << "tunecrest-rip: " << message << '\n';
+    if (code == ExitCode::Usage)
+        err() << "Try 'tunecrest-rip --help' for more information.\n";
+    return code;
+}
+
+bool isDriveNumber(const QString& text)
+{
+    return !text.isEmpty() &&
+           std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
+}
+
+// A disc image named on the command line becomes one more image drive, after the others.
+void addImageDrive(const QString& image)
+{
+    QByteArray drives = qgetenv("TUNECREST_IMAGE_DRIVES");
+    if (!drives.isEmpty())
+        drives += ':';
+    drives += QFileInfo(image).absoluteFilePath().toLocal8Bit();
+    qputenv("TUNECREST_IMAGE_DRIVES", drives);
+}
+
+QString stateText(DriveState state)
+{
+    switch (state) {
+    case DriveState::Empty:
+        return QStringLiteral("empty");
+    case DriveState::AudioDisc:
+        return QStringLiteral("audio disc");
+    case DriveState::DataDisc:
+        return QStringLiteral("data disc");
+    }
+    return {};
+}
+
+void listDrives(const IAudioCDGrabber2& grabber)
+{
+    out() << "Drives:\n";
+    for (int n = 1; n <= grabber.DeviceCount(); ++n) {
+        const DriveDescription d = grabber.describeDrive(n);
+        out() << QStringLiteral("  %1%2 %3 %4 %5 (%6): %7\n")
+                     .arg(n)
+                     .arg(n == grabber.currentDevice() ? u'*' : u' ')
+                     .arg(d.text1, d.text2, d.text3, d.tag, stateText(grabber.driveState(n)));
+    }
+}
+
+void listTracks(IAudioCDGrabber2& grabber)
+{
+    out() << "Tracks:\n";
+    for (int i = 0; i < grabber.TrackCount(); ++i) {
+        const TrackRow row = readTrackRow(grabber, i);
+        const int seconds = grabber.TrackLength1() * 60 + grabber.TrackLength2();
+        out() << QStringLiteral("  %1  %2:%3  %4  %5  %6\n")
+                     .arg(i + 1, 2)
+                     .arg(seconds / 60, 2, 10, u'0')
+                     .arg(seconds % 60, 2, 10, u'0')
+                     .arg(row.caption, row.record.Artist, row.record.Album);
+    }
+}
+
+int rip(const CliOptions& options)
+{
+    SettingsFile settings(Platform::settingsFilePath());
+    std::unique_ptr<IAudioFile2> grabberFile;
+    if (options.jobs > 1)
+        grabberFile = std::make_unique<SpoolFile>();
+    else
+        grabberFile = std::make_unique<TAudioFile2>();
+    TAudioCDGrabber2 grabber(std::move(grabberFile));
+    grabber.Initialize();
+    if (grabber.DeviceCount() < 1)
+        return fail(ExitCode::NoDisc, QStringLiteral("no CD drive found"));
+
+    int drive = grabber.DeviceCount();
+    if (isDriveNumber(options.drive)) {
+        drive = options.drive.toInt();
+        if (drive < 1 || drive > grabber.DeviceCount())
+            return fail(ExitCode::Usage, QStringLiteral("there is no drive %1 (%2 found)")
+                                             .arg(options.drive)
+                                             .arg(grabber.DeviceCount()));
+    }
+    grabber.CurrentDevice(drive);
+    if (options.list)
+        listDrives(grabber);
+
+    const DriveState state = grabber.driveState(drive);
+    if (state == DriveState::Empty)
+        return fail(ExitCode::NoDisc, QStringLiteral("drive %1 is empty").arg(drive));
+    if (state == DriveState::DataDisc)
+        return fail(ExitCode::NoDisc, QStringLiteral("drive %1 holds no audio disc").arg(drive));
+
+    applyGrabOptions(settings, grabber);
+    grabber.ReadDisc();
+    if (grabber.TrackCount() < 1)
+        return fail(ExitCode::NoDisc, QStringLiteral("drive %1 holds no audio disc").arg(drive));
+    if (options.list) {
+        listTracks(grabber);
+        return ExitCode::Ok;
+    }
+
+    const bool terminal = isatty(STDOUT_FILENO) == 1;
+    ProgressReporter reporter(out(), err(), options.quiet, terminal);
+    Ripper ripper(options, settings, grabber,
+                  {[] { return std::make_unique<TAudioFile2>(); },
+                   [] { return std::make_unique<TAudioFile2LameEnc>(); }},
+                  reporter);
+    const QString problem = ripper.prepare();
+    if (!problem.isEmpty())
+        return fail(ExitCode::Usage, problem);
+    SignalWatcher interrupts;
+    QObject::connect(&interrupts, &SignalWatcher::interrupted, &ripper, &Ripper::interrupt);
+    const int code = ripper.run();
+    if (code == ExitCode::Interrupted)
+        err() << "tunecrest-rip: interrupted; unfinished files removed\n";
+    return code;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tunecrest-rip"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TUNECREST_VERSION));
-    QTextStream(stdout) << "tunecrest-rip " << QCoreApplication::applicationVersion() << '\n';
-    return 0;
+
+    ParsedOptions parsed = parseCliOptions(QCoreApplication::arguments());
+    if (!parsed.error.isEmpty())
+        return fail(ExitCode::Usage, parsed.error);
+    CliOptions& options = parsed.options;
+    if (options.help) {
+        out() << cliUsage();
+        return ExitCode::Ok;
+    }
+    if (options.version) {
+        out() << "tunecrest-rip " << QCoreApplication::applicationVersion() << '\n';
+        return ExitCode::Ok;
+    }
+    if (options.lookup)
+        return fail(ExitCode::Usage, QStringLiteral("CDDB lookups are not available yet"));
+    if (options.jobs == 0)
+        options.jobs = std::max(1, QThread::idealThreadCount());
+    if (!options.drive.isEmpty() && !isDriveNumber(options.drive))
+        addImageDrive(options.drive);
+
+    try {
+        return rip(options);
+    } catch (const std::exception& e) {
+        return fail(ExitCode::NoDisc, QString::fromUtf8(e.what()));
+    }
 }

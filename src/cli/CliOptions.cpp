@@ -1,0 +1,186 @@
+#include "cli/CliOptions.h"
+
+#include <QHash>
+
+namespace {
+
+struct OptionSpec
+{
+    const char* shortName;
+    const char* longName;
+    bool takesValue;
+};
+
+constexpr OptionSpec Specs[] = {
+    {"l", "list", false},       {"d", "drive", true},        {"f", "format", true},
+    {"t", "tracks", true},      {"o", "output", true},       {nullptr, "scheme", true},
+    {nullptr, "lookup", false}, {"j", "jobs", true},         {"q", "quiet", false},
+    {"h", "help", false},       {nullptr, "version", false},
+};
+
+const OptionSpec* findOption(const QString& arg)
+{
+    for (const OptionSpec& spec : Specs) {
+        if (arg == u"--" + QLatin1StringView(spec.longName))
+            return &spec;
+        if (spec.shortName && arg == u'-' + QLatin1StringView(spec.shortName))
+            return &spec;
+    }
+    return nullptr;
+}
+
+std::optional<int> formatNumber(const QString& name)
+{
+    static const QHash<QString, int> formats = {{QStringLiteral("mp3"), 0},
+                                                {QStringLiteral("wav"), 1},
+                                                {QStringLiteral("wma"), 2},
+                                                {QStringLiteral("ogg"), 3}};
+    const auto it = formats.constFind(name.toLower());
+    return it == formats.cend() ? std::nullopt : std::optional<int>(*it);
+}
+
+std::optional<int> schemeNumber(const QString& name)
+{
+    static const QHash<QString, int> schemes = {{QStringLiteral("none"), 0},
+                                                {QStringLiteral("artist"), 1},
+                                                {QStringLiteral("album"), 2},
+                                                {QStringLiteral("artist-album"), 3}};
+    const auto it = schemes.constFind(name.toLower());
+    return it == schemes.cend() ? std::nullopt : std::optional<int>(*it);
+}
+
+std::optional<int> positiveNumber(const QString& text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok && value > 0 ? std::optional<int>(value) : std::nullopt;
+}
+
+// Applies one option with its value; returns the error text, empty when it was fine.
+QString apply(CliOptions& o, const QString& name, const QString& value)
+{
+    if (name == u"list")
+        o.list = true;
+    else if (name == u"lookup")
+        o.lookup = true;
+    else if (name == u"quiet")
+        o.quiet = true;
+    else if (name == u"help")
+        o.help = true;
+    else if (name == u"version")
+        o.version = true;
+    else if (name == u"drive") {
+        if (value.isEmpty())
+            return QStringLiteral("--drive needs a drive number or a disc image path");
+        o.drive = value;
+    } else if (name == u"format") {
+        const auto format = formatNumber(value);
+        if (!format)
+            return QStringLiteral("unknown format '%1' (wma, mp3, ogg or wav)").arg(value);
+        o.outputFormat = *format;
+    } else if (name == u"tracks") {
+        const auto tracks = parseTrackList(value);
+        if (!tracks)
+            return QStringLiteral("bad track list '%1' (for example 1,3-5)").arg(value);
+        o.tracks = *tracks;
+    } else if (name == u"output") {
+        if (value.isEmpty())
+            return QStringLiteral("--output needs a folder");
+        o.output = value;
+    } else if (name == u"scheme") {
+        const auto scheme = schemeNumber(value);
+        if (!scheme)
+            return QStringLiteral("unknown folder scheme '%1' (none, artist, album or "
+                                  "artist-album)")
+                .arg(value);
+        o.scheme = *scheme;
+    } else if (name == u"jobs") {
+        const auto jobs = positiveNumber(value);
+        if (!jobs || *jobs > 64)
+            return QStringLiteral("--jobs needs a number from 1 to 64, not '%1'").arg(value);
+        o.jobs = *jobs;
+    }
+    return {};
+}
+
+} // namespace
+
+std::optional<QList<int>> parseTrackList(const QString& text)
+{
+    QList<int> tracks;
+    for (const QString& part : text.split(u',')) {
+        const QStringList bounds = part.trimmed().split(u'-');
+        if (bounds.size() > 2)
+            return std::nullopt;
+        const auto first = positiveNumber(bounds.front());
+        const auto last = bounds.size() == 2 ? positiveNumber(bounds.back()) : first;
+        if (!first || !last || *last < *first || *last - *first > 999)
+            return std::nullopt;
+        for (int n = *first; n <= *last; ++n)
+            if (!tracks.contains(n))
+                tracks.append(n);
+    }
+    return tracks;
+}
+
+ParsedOptions parseCliOptions(const QStringList& arguments)
+{
+    ParsedOptions result;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        QString arg = arguments[i];
+        QString value;
+        bool inlineValue = false;
+        if (arg.startsWith(u"--") && arg.contains(u'=')) {
+            const qsizetype eq = arg.indexOf(u'=');
+            value = arg.mid(eq + 1);
+            arg = arg.left(eq);
+            inlineValue = true;
+        }
+        const OptionSpec* spec = findOption(arg);
+        if (!spec) {
+            result.error = QStringLiteral("unknown option '%1'").arg(arguments[i]);
+            return result;
+        }
+        if (spec->takesValue && !inlineValue) {
+            if (i + 1 >= arguments.size()) {
+                result.error = QStringLiteral("option '%1' needs a value").arg(arg);
+                return result;
+            }
+            value = arguments[++i];
+        } else if (!spec->takesValue && inlineValue) {
+            result.error = QStringLiteral("option '%1' takes no value").arg(arg);
+            return result;
+        }
+        result.error = apply(result.options, QLatin1StringView(spec->longName), value);
+        if (!result.error.isEmpty())
+            return result;
+    }
+    return result;
+}
+
+QString cliUsage()
+{
+    return QStringLiteral(
+        "Usage: tunecrest-rip [options]\n"
+        "Rips the tracks of an audio CD (or a disc image) into tagged audio files.\n"
+        "\n"
+        "  -l, --list              list the drives, then the tracks of the disc in the chosen "
+        "drive\n"
+        "  -d, --drive N|IMAGE     1-based drive number (default: the last drive) or a disc "
+        "image path\n"
+        "  -f, --format wma|mp3|ogg|wav   output format (default wma)\n"
+        "  -t, --tracks LIST       tracks to rip, e.g. 1,3-5 (default: all)\n"
+        "  -o, --output DIR        output folder (default: Main/Path of the settings file)\n"
+        "      --scheme none|artist|album|artist-album   folder scheme (default: Main/Output)\n"
+        "      --lookup            look the disc up in CDDB first (the Freedb settings)\n"
+        "  -j, --jobs N            tracks encoded at once (default: the number of cores)\n"
+        "  -q, --quiet             no progress output\n"
+        "  -h, --help              this text\n"
+        "      --version           the program's version\n"
+        "\n"
+        "Every other setting (WMA format, MP3, Ogg and WAV options, read mode, retries, error\n"
+        "action) comes from the settings file the window uses.\n"
+        "\n"
+        "Exit codes: 0 all tracks ripped, 1 some track failed, 2 usage error,\n"
+        "3 no drive, empty drive or no audio disc, 130 interrupted.\n");
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+/// What the command line asks for.
+struct CliOptions
+{
+    bool list = false;
+    QString drive;        // a 1-based number or a disc image path; empty: the last drive
+    int outputFormat = 2; // 0 MP3, 1 WAV, 2 WMA, 3 Ogg Vorbis
+    QList<int> tracks;    // 1-based, in order; empty: all
+    QString output;       // empty: the stored output folder
+    std::optional<int> scheme;
+    bool lookup = false;
+    int jobs = 0; // 0: the number of cores
+    bool quiet = false;
+    bool help = false;
+    bool version = false;
+};
+
+/// The options, or the usage error that stops the program.
+struct ParsedOptions
+{
+    CliOptions options;
+    QString error;
+};
+
+ParsedOptions parseCliOptions(const QStringList& arguments);
+
+/// "1,3-5" → 1, 3, 4, 5 (each once, in the order given); nullopt for anything else.
+std::optional<QList<int>> parseTrackList(const QString& text);
+
+/// The --help text.
+QString cliUsage();

@@ -101,7 +101,19 @@ QString outputDirectory(const SettingsFile& settings, int scheme, const QString&
     return outputDirectory(storedOutputPath(settings), scheme, artist, album);
 }
 
+bool isTakenPath(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isSymLink() || (info.exists() && !info.isDir());
+}
+
 QString outputFilePath(const QString& directory, const QString& caption, const QString& extension)
+{
+    return outputFilePath(directory, caption, extension, isTakenPath);
+}
+
+QString outputFilePath(const QString& directory, const QString& caption, const QString& extension,
+                       const std::function<bool(const QString&)>& isTaken)
 {
     const QString base = CleanFileName(caption);
     const qsizetype dot = base.lastIndexOf(u'.');

@@ -258,9 +258,10 @@ void Ripper::encoderFinished(qsizetype index, const QString& error)
     RipTrack& track = m_tracks[index];
     QFile::remove(track.spool);
     track.spool.clear();
-    if (m_interrupted)
+    if (m_interrupted) {
+        QFile::remove(track.path); // cut short: the file holds part of the track
         track.state = RipTrack::State::Failed;
-    else if (!error.isEmpty())
+    } else if (!error.isEmpty())
         failTrack(track, error);
     else
         finishTrack(track);

@@ -1,0 +1,278 @@
+#include "DiscImage.h"
+#include "TestAudio.h"
+#include "support/MediaProbe.h"
+#include "support/TempDir.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <taglib/fileref.h>
+#include <taglib/tag.h>
+
+#include <csignal>
+
+namespace {
+
+using DiscFixture::SectorsPerSecond;
+
+struct RunResult
+{
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+QString fromTagLib(const TagLib::String& text)
+{
+    return QString::fromUtf8(text.toCString(true));
+}
+
+class RipCliTest : public TempDirTest
+{
+protected:
+    void SetUp() override
+    {
+        QDir(root()).mkpath(QStringLiteral("cfg"));
+        QDir(root()).mkpath(QStringLiteral("out"));
+    }
+
+    QString out() const { return path(QStringLiteral("out")); }
+    QString settingsFile() const { return path(QStringLiteral("cfg/LumRipwellconverter.ini")); }
+
+    // A three-track disc with CD-Text; track lengths in seconds.
+    QString makeDisc(const QString& name, std::vector<int> seconds = {2, 1, 2},
+                     std::optional<std::int64_t> binBytes = std::nullopt)
+    {
+        DiscFixture::DiscSpec spec;
+        spec.album = "Live: Bootleg";
+        spec.performer = "Art/Pop";
+        spec.genre = "Rock";
+        int n = 0;
+        for (int s : seconds)
+            spec.tracks.push_back({s * SectorsPerSecond, "Song " + std::to_string(++n), {}});
+        spec.tracks[1].title = "Café Müller";
+        spec.binBytes = binBytes;
+        const QString cue = path(name + QStringLiteral(".cue"));
+        DiscFixture::writeDisc(cue.toStdString(), spec);
+        return cue;
+    }
+
+    QProcessEnvironment environment(const QString& drives) const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("cfg")));
+        env.insert(QStringLiteral("TUNECREST_IMAGE_DRIVES"), drives);
+        return env;
+    }
+
+    RunResult rip(const QStringList& args, const QString& drives = {})
+    {
+        QProcess process;
+        process.setProcessEnvironment(environment(drives));
+        process.start(QString::fromLocal8Bit(qgetenv("TUNECREST_TEST_BIN")) +
+                          QStringLiteral("/src/tunecrest-rip"),
+                      args);
+        EXPECT_TRUE(process.waitForFinished(120000));
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    QStringList filesBelow(const QString& folder) const
+    {
+        QStringList files;
+        QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files << QDir(folder).relativeFilePath(it.next());
+        files.sort();
+        return files;
+    }
+
+    void writeSettings(const QByteArray& text) { writeAll(settingsFile(), text); }
+};
+
+TEST_F(RipCliTest, UsageErrorsExitTwo)
+{
+    for (const QStringList& args :
+         {QStringList{QStringLiteral("--bogus")}, QStringList{QStringLiteral("-f"), QStringLiteral("flac")},
+          QStringList{QStringLiteral("-t"), QStringLiteral("3-1")},
+          QStringList{QStringLiteral("-j"), QStringLiteral("0")}, QStringList{QStringLiteral("-o")},
+          QStringList{QStringLiteral("--lookup")}}) {
+        const RunResult r = rip(args);
+        EXPECT_EQ(r.code, 2) << args.join(u' ').toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("--help"))) << r.err.toStdString();
+    }
+    const RunResult help = rip({QStringLiteral("--help")});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_TRUE(help.out.contains(QStringLiteral("--tracks LIST")));
+
+    const QString cue = makeDisc(QStringLiteral("disc"));
+    const RunResult beyond = rip({QStringLiteral("-t"), QStringLiteral("4"), QStringLiteral("-d"), cue});
+    EXPECT_EQ(beyond.code, 2) << beyond.err.toStdString();
+    EXPECT_TRUE(filesBelow(out()).isEmpty());
+}
+
+TEST_F(RipCliTest, NoDriveEmptyDriveOrNoAudioDiscExitThree)
+{
+    EXPECT_EQ(rip({QStringLiteral("-o"), out()}).code, 3);
+    EXPECT_EQ(rip({QStringLiteral("-o"), out()}, path(QStringLiteral("absent.cue"))).code, 3);
+
+    DiscFixture::DiscSpec data;
+    data.dataTrackSectors = 300;
+    DiscFixture::writeDisc(path(QStringLiteral("data.cue")).toStdString(), data);
+    const RunResult r = rip({QStringLiteral("-o"), out()}, path(QStringLiteral("data.cue")));
+    EXPECT_EQ(r.code, 3);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("no audio disc"))) << r.err.toStdString();
+}
+
+TEST_F(RipCliTest, ListsDrivesAndTracks)
+{
+    const QString cue = makeDisc(QStringLiteral("disc"), {65, 1, 2});
+    const RunResult r = rip({QStringLiteral("--list")}, path(QStringLiteral("none.cue")) + u':' + cue);
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("none.cue"))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral(" 1  01:05  Song 1  Art/Pop  Live: Bootleg")))
+        << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral(" 2  00:01  Café Müller  Art/Pop  Live: Bootleg")));
+    EXPECT_TRUE(filesBelow(out()).isEmpty());
+}
+
+TEST_F(RipCliTest, EachFormatGivesTaggedFilesOfTheDiscsAudio)
+{
+    const QString cue = makeDisc(QStringLiteral("disc"));
+    struct Case
+    {
+        const char* format;
+        const char* container;
+    };
+    for (const Case c : {Case{"wma", "asf"}, Case{"mp3", "mp3"}, Case{"ogg", "ogg"}, Case{"wav", "wav"}}) {
+        const QString format = QLatin1StringView(c.format);
+        const QString dest = path(QStringLiteral("out-") + format);
+        const RunResult r = rip({QStringLiteral("-d"), cue, QStringLiteral("-f"), format,
+                                 QStringLiteral("-t"), QStringLiteral("1,2"), QStringLiteral("-o"),
+                                 dest, QStringLiteral("--scheme"), QStringLiteral("artist-album"),
+                                 QStringLiteral("-j"), QStringLiteral("1")});
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        EXPECT_EQ(filesBelow(dest), (QStringList{QStringLiteral("ArtPop/Live Bootleg/Café Müller.") + format,
+                                                 QStringLiteral("ArtPop/Live Bootleg/Song 1.") + format}));
+        const QString second = dest + QStringLiteral("/ArtPop/Live Bootleg/Café Müller.") + format;
+        const auto info = MediaProbe::probe(second);
+        ASSERT_TRUE(info) << second.toStdString();
+        EXPECT_EQ(info->formatName, QLatin1StringView(c.container));
+        EXPECT_NEAR(info->duration, 1.0, 0.05) << c.format;
+        EXPECT_TRUE(r.out.contains(QStringLiteral("Summary"))) << r.out.toStdString();
+
+        if (format == u"wav") {
+            // The disc's own samples, bit for bit.
+            const std::vector<std::int16_t> pcm = MediaProbe::decode(second);
+            ASSERT_EQ(pcm.size(), size_t(SectorsPerSecond * DiscFixture::FramesPerSector * 2));
+            for (size_t i = 0; i < pcm.size(); ++i)
+                ASSERT_EQ(pcm[i], DiscFixture::testSample(2, i / 2, i % 2)) << i;
+            continue;
+        }
+        TagLib::FileRef file(second.toLocal8Bit().constData());
+        ASSERT_FALSE(file.isNull());
+        EXPECT_EQ(fromTagLib(file.tag()->title()), QStringLiteral("Café Müller"));
+        EXPECT_EQ(fromTagLib(file.tag()->artist()), QStringLiteral("Art/Pop"));
+        EXPECT_EQ(fromTagLib(file.tag()->album()), QStringLiteral("Live: Bootleg"));
+        EXPECT_EQ(fromTagLib(file.tag()->genre()), QStringLiteral("Rock"));
+    }
+}
+
+TEST_F(RipCliTest, SecondRipIsNumberedAndSettingsFolderIsTheDefault)
+{
+    const QString cue = makeDisc(QStringLiteral("disc"));
+    writeSettings("[Main]\nPath=" + out().toUtf8() + "\nOutput=1\n[wav]\nmode=2\nfrequency=4\nchannel=0\nbit=0\n");
+    for (int run = 0; run < 2; ++run) {
+        const RunResult r = rip({QStringLiteral("-f"), QStringLiteral("wav"), QStringLiteral("-t"),
+                                 QStringLiteral("3"), QStringLiteral("-q")},
+                                cue);
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+    }
+    EXPECT_EQ(filesBelow(out()),
+              (QStringList{QStringLiteral("ArtPop/Song 3.wav"), QStringLiteral("ArtPop/Song 3_01.wav")}));
+    const auto info = MediaProbe::probe(out() + QStringLiteral("/ArtPop/Song 3_01.wav"));
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->sampleRate, 22050);
+    EXPECT_EQ(info->channels, 1);
+    EXPECT_EQ(info->codecName, QStringLiteral("pcm_u8"));
+}
+
+TEST_F(RipCliTest, HandEditedWmaFormatIsHonoured)
+{
+    const QString cue = makeDisc(QStringLiteral("disc"), {2});
+    // Index 18: "WMA9 32KHz, 48Kbps, Stereo, CBR"; index 15: "WMA9 44KHz, 48Kbps, Mono, CBR".
+    for (const auto& [index, rate, channels] : {std::tuple{18, 32000, 2}, std::tuple{15, 44100, 1}}) {
+        writeSettings("; edited by hand\r\n[WMA]\r\n  Format = " + QByteArray::number(index) + "\r\n");
+        const QString dest = path(QStringLiteral("wma%1").arg(index));
+        const RunResult r = rip({QStringLiteral("-d"), cue, QStringLiteral("-o"), dest});
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        const auto info = MediaProbe::probe(dest + QStringLiteral("/Song 1.wma"));
+        ASSERT_TRUE(info);
+        EXPECT_EQ(info->codecName, QStringLiteral("wmav2"));
+        EXPECT_EQ(info->sampleRate, rate);
+        EXPECT_EQ(info->channels, channels);
+    }
+}
+
+TEST_F(RipCliTest, DamagedTrackFailsAloneAndIsRemoved)
+{
+    // The BIN ends in the middle of the third track.
+    const std::int64_t cut = (2 + 1 + 1) * SectorsPerSecond * std::int64_t(DiscFixture::SectorBytes);
+    const QString cue = makeDisc(QStringLiteral("damaged"), {2, 1, 2}, cut);
+    writeSettings("[Format]\nstop=0\n");
+    for (const char* jobs : {"1", "2"}) {
+        const QString dest = path(QStringLiteral("out") + QLatin1StringView(jobs));
+        const RunResult r = rip({QStringLiteral("-d"), cue, QStringLiteral("-f"), QStringLiteral("mp3"),
+                                 QStringLiteral("-o"), dest, QStringLiteral("-j"), QLatin1StringView(jobs)});
+        EXPECT_EQ(r.code, 1) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("track 3 failed"))) << r.err.toStdString();
+        EXPECT_EQ(filesBelow(dest), (QStringList{QStringLiteral("Café Müller.mp3"), QStringLiteral("Song 1.mp3")}));
+    }
+    EXPECT_TRUE(QDir::temp().entryList({QStringLiteral("tunecrest-rip-*")}).isEmpty());
+}
+
+TEST_F(RipCliTest, TwoJobsWriteTheSameFilesAsOne)
+{
+    const QString cue = makeDisc(QStringLiteral("disc"), {3, 2, 3});
+    for (const char* format : {"mp3", "ogg", "wma"}) {
+        QStringList outputs;
+        for (const char* jobs : {"1", "2"}) {
+            const QString dest = path(QStringLiteral("%1-%2").arg(QLatin1StringView(format), QLatin1StringView(jobs)));
+            const RunResult r = rip({QStringLiteral("-d"), cue, QStringLiteral("-f"), QLatin1StringView(format),
+                                     QStringLiteral("-o"), dest, QStringLiteral("-j"), QLatin1StringView(jobs)});
+            ASSERT_EQ(r.code, 0) << r.err.toStdString();
+            outputs << dest;
+        }
+        const QStringList files = filesBelow(outputs[0]);
+        ASSERT_EQ(files.size(), 3);
+        EXPECT_EQ(filesBelow(outputs[1]), files);
+        for (const QString& file : files)
+            EXPECT_EQ(readAll(outputs[0] + u'/' + file), readAll(outputs[1] + u'/' + file))
+                << format << ' ' << file.toStdString();
+    }
+}
+
+TEST_F(RipCliTest, InterruptRemovesUnfinishedFiles)
+{
+    const QString cue = makeDisc(QStringLiteral("long"), {120, 120});
+    for (const char* jobs : {"1", "2"}) {
+        const QString dest = path(QStringLiteral("int") + QLatin1StringView(jobs));
+        QProcess process;
+        process.setProcessEnvironment(environment({}));
+        process.start(QString::fromLocal8Bit(qgetenv("TUNECREST_TEST_BIN")) + QStringLiteral("/src/tunecrest-rip"),
+                      {QStringLiteral("-d"), cue, QStringLiteral("-f"), QStringLiteral("mp3"), QStringLiteral("-o"), dest,
+                       QStringLiteral("-j"), QLatin1StringView(jobs)});
+        ASSERT_TRUE(process.waitForReadyRead(30000));
+        ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+        ASSERT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitCode(), 130) << process.readAllStandardError().toStdString();
+        EXPECT_TRUE(filesBelow(dest).isEmpty()) << filesBelow(dest).join(u' ').toStdString();
+    }
+    EXPECT_TRUE(QDir::temp().entryList({QStringLiteral("tunecrest-rip-*")}).isEmpty());
+}
+
+} // namespace

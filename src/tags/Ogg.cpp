@@ -1,6 +1,7 @@
 #include "tags/Ogg.h"
 
 #include "components/ComponentError.h"
+#include "rip/OutputNaming.h"
 #include "tags/SafeRewrite.h"
 #include "tags/VcEdit.h"
 
@@ -52,9 +53,12 @@ ComponentError cannotWrite(const QString& error)
 QString OGGTempPath(const QString& path)
 {
     const QFileInfo file(path);
-    // The sibling must never be the file itself.
+    // The sibling must never be the file itself, and its name must fit the file system like the
+    // file's own name did.
     const QString stem = file.suffix() == TempSuffix ? file.fileName() : file.completeBaseName();
-    return file.dir().filePath(stem + u'.' + TempSuffix);
+    const QString suffix = u'.' + TempSuffix;
+    const int room = MaxNameBytes - static_cast<int>(suffix.size());
+    return file.dir().filePath(cutToUtf8Bytes(stem, room) + suffix);
 }
 
 bool WriteOGGTag(const QString& path, const OGGTag& tag)

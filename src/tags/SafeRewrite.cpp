@@ -21,9 +21,10 @@ QString resolvedTarget(const QString& original)
     return canonical.isEmpty() ? original : canonical;
 }
 
-QString freshSiblingName(const QString& target)
+// Short, so that it fits wherever the file's own name did.
+QString freshSiblingName()
 {
-    return u'.' + QFileInfo(target).fileName() + u'.' +
+    return QStringLiteral(".tagging-") +
            QString::number(QRandomGenerator::global()->generate(), 36);
 }
 
@@ -53,7 +54,7 @@ SafeRewrite::SafeRewrite(const QString& original, const QString& siblingName)
 {
     const QString folder = QFileInfo(m_target).absolutePath();
     const bool fresh = siblingName.isEmpty();
-    m_sibling.setFileName(QDir(folder).filePath(fresh ? freshSiblingName(m_target) : siblingName));
+    m_sibling.setFileName(QDir(folder).filePath(fresh ? freshSiblingName() : siblingName));
     if (!isWritableFolder(folder))
         throw ComponentError(QStringLiteral("Cannot open ") + m_sibling.fileName() +
                              QStringLiteral(": Permission denied"));

@@ -6,6 +6,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <ostream>
+
+/// Lets GoogleTest print texts readably in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
 /// Runs ffmpeg and ffprobe, the outside tools that make test audio and check what the program
 /// wrote.
 namespace MediaProbe {

@@ -58,9 +58,11 @@ SafeRewrite::SafeRewrite(const QString& original, const QString& siblingName)
     if (!isWritableFolder(folder))
         throw ComponentError(QStringLiteral("Cannot open ") + m_sibling.fileName() +
                              QStringLiteral(": Permission denied"));
-    const QIODevice::OpenMode mode =
-        QIODevice::WriteOnly | (fresh ? QIODevice::NewOnly : QIODevice::Truncate);
-    if (!m_sibling.open(mode))
+    // A file already under a given sibling name is replaced, never written through: it may be a
+    // link to someone else's file.
+    if (!fresh)
+        m_sibling.remove();
+    if (!m_sibling.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         throw ComponentError(QStringLiteral("Cannot open ") + m_sibling.fileName() +
                              QStringLiteral(": ") + m_sibling.errorString());
 }

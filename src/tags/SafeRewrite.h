@@ -10,7 +10,7 @@
 class SafeRewrite final
 {
 public:
-    /// Creates the sibling siblingName (replacing a file of that name) beside original, or a
+    /// Creates the sibling siblingName (removing a file of that name first) beside original, or a
     /// sibling under a fresh hidden name when siblingName is empty. A symbolic link is followed:
     /// the file it points to is rewritten. Throws ComponentError
     /// "Cannot open <sibling>: <reason>" when the sibling cannot be created.

@@ -13,6 +13,10 @@
 
 namespace {
 
+// Every ASF file starts with its header object, named by this GUID.
+const QByteArray AsfHeaderGuid("\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C",
+                               16);
+
 TagLib::String tagLibString(const QString& text)
 {
     return TagLib::String(text.toUtf8().constData(), TagLib::String::UTF8);
@@ -116,6 +120,8 @@ qint32 WMAudioCreateInfo(const QString& fileName, std::unique_ptr<WMAudioInfo>& 
     QFile original(fileName);
     if (!original.open(QIODevice::ReadOnly))
         return WMAudioStatus::CannotOpen;
+    if (!original.peek(AsfHeaderGuid.size()).startsWith(AsfHeaderGuid))
+        return WMAudioStatus::NotAsf;
     auto d = std::make_unique<WMAudioInfo::Private>();
     d->permissions = original.permissions();
     try {
@@ -130,6 +136,6 @@ qint32 WMAudioCreateInfo(const QString& fileName, std::unique_ptr<WMAudioInfo>& 
     d->file = std::make_unique<TagLib::ASF::File>(copy.constData(), false);
     if (!d->file->isValid() || d->file->readOnly())
         return WMAudioStatus::NotAsf;
-    info.reset(new WMAudioInfo(std::move(d)));
+    info = std::make_unique<WMAudioInfo>(std::move(d));
     return WMAudioStatus::Ok;
 }

@@ -48,11 +48,11 @@ public:
     /// Writes the attributes set so far into the file. Once only.
     qint32 commit();
 
-private:
     struct Private;
+    /// Made by WMAudioCreateInfo only: nothing else can fill a Private.
     explicit WMAudioInfo(std::unique_ptr<Private> d);
-    friend qint32 WMAudioCreateInfo(const QString& fileName, std::unique_ptr<WMAudioInfo>& info);
 
+private:
     std::unique_ptr<Private> d;
 };
 

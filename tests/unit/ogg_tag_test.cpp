@@ -176,9 +176,13 @@ TEST_F(OggTagTest, TempSiblingIsReplacedAndNeverTheFileItself)
               QStringLiteral("/m/") + QString(250, u'n') + QStringLiteral(".temp"));
 
     const QString file = ogg();
-    writeAll(path(QStringLiteral("song.temp")), "stale");
+    const QString precious = path(QStringLiteral("precious"));
+    writeAll(precious, "someone's data");
+    ASSERT_TRUE(QFile::link(precious, path(QStringLiteral("song.temp"))));
     EXPECT_TRUE(WriteOGGTag(file, threeFields()));
-    EXPECT_EQ(entries(), QStringList{QStringLiteral("song.ogg")});
+    EXPECT_EQ(entries(), (QStringList{QStringLiteral("precious"), QStringLiteral("song.ogg")}));
+    EXPECT_EQ(readAll(precious), "someone's data");
+    ASSERT_TRUE(QFile::remove(precious));
 
     const QString named = path(QStringLiteral("odd.temp"));
     ASSERT_TRUE(QFile::rename(file, named));

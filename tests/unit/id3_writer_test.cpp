@@ -165,6 +165,7 @@ TEST_F(ID3WriterTest, ReplacesExistingTagAndReadersSeeTheTexts)
     EXPECT_EQ(MediaProbe::tag(tags, QStringLiteral("title")), QStringLiteral("Ωmega Song"));
     EXPECT_EQ(MediaProbe::tag(tags, QStringLiteral("artist")), QStringLiteral("Björk Trio"));
     EXPECT_EQ(MediaProbe::tag(tags, QStringLiteral("album")), QStringLiteral("日本 Live"));
+    EXPECT_EQ(MediaProbe::tag(tags, QStringLiteral("date")), QStringLiteral("1997"));
     EXPECT_EQ(MediaProbe::tag(tags, QStringLiteral("genre")), QStringLiteral("Rock"));
     EXPECT_EQ(MediaProbe::tag(tags, QStringLiteral("comment")), QStringLiteral("ripped"));
 

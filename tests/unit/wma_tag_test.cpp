@@ -2,7 +2,6 @@
 #include "support/TagTestSupport.h"
 #include "support/TempDir.h"
 #include "tags/WMATag.h"
-#include "tags/WMAudioInfo.h"
 
 #include <taglib/asffile.h>
 #include <taglib/asftag.h>
@@ -155,26 +154,6 @@ TEST_F(WMATagTest, FilesThatCannotBeTaggedStayAsTheyWere)
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     EXPECT_EQ(readAll(file), before);
     EXPECT_EQ(entries(), QStringList{QStringLiteral("song.wma")});
-}
-
-TEST_F(WMATagTest, AttributeOperationsCheckTheirArguments)
-{
-    const QString file = wma();
-    std::unique_ptr<WMAudioInfo> info;
-    ASSERT_EQ(WMAudioCreateInfo(file, info), WMAudioStatus::Ok);
-    const char16_t odd[] = u"x";
-    const quint32 number = 3;
-    EXPECT_EQ(info->setAttribute(WMAttributeName::Title, WMAttributeType::String, odd, 3),
-              WMAudioStatus::InvalidArgument);
-    EXPECT_EQ(info->setAttribute(WMAttributeName::Title, WMAttributeType::DWord, &number, 4),
-              WMAudioStatus::InvalidArgument);
-    EXPECT_EQ(info->setAttribute(WMAttributeName::TrackNumber, WMAttributeType::DWord, &number, 2),
-              WMAudioStatus::InvalidArgument);
-    EXPECT_EQ(info->setAttribute(WMAttributeName::TrackNumber, WMAttributeType::DWord, &number, 4),
-              WMAudioStatus::Ok);
-    EXPECT_EQ(info->commit(), WMAudioStatus::Ok);
-    EXPECT_EQ(info->commit(), WMAudioStatus::CannotSave);
-    EXPECT_EQ(AsfReader(file).attribute("WM/TrackNumber")->toUInt(), 3u);
 }
 
 } // namespace

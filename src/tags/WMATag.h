@@ -2,8 +2,8 @@
 
 #include <QString>
 
-/// The texts and track number written as Windows Media attributes. Each text is cut to the
-/// capacity of its field in the attribute record the writer was built for (WMATagCapacity).
+/// The texts and track number written as Windows Media attributes. Texts longer than their
+/// field's capacity (WMATagCapacity) are cut.
 struct WMATagInfo
 {
     QString Year;            // "WM/Year"

@@ -272,7 +272,8 @@ void Ripper::encoderFinished(qsizetype index, const QString& error)
 void Ripper::finishTrack(RipTrack& track)
 {
     try {
-        WriteTags(track.path, track.row.record);
+        if (!WriteTags(track.path, track.row.record))
+            throw std::runtime_error("the tags could not be written");
     } catch (const std::exception& e) {
         failTrack(track, QString::fromUtf8(e.what()));
         return;

@@ -22,8 +22,8 @@ protected:
         std::vector<int> lengths;
         for (int i = 0; i < grabber.TrackCount(); ++i) {
             grabber.CurrentTrack(i);
-            lengths.push_back(sectorsOf(grabber.TrackLength1(), grabber.TrackLength2(),
-                                        grabber.TrackLength3()));
+            lengths.push_back(
+                sectorsOf(grabber.TrackLength1(), grabber.TrackLength2(), grabber.TrackLength3()));
         }
         return lengths;
     }
@@ -119,7 +119,8 @@ TEST_F(GrabberDisc, CdTextIsConvertedFromLatin1AndFilledInFromTheDisc)
 
 TEST_F(GrabberDisc, ADiscWithoutTextsGivesPlaceholderTitlesAndEmptyTexts)
 {
-    auto grabber = grabberFor({makeDisc(QStringLiteral("plain"), DiscFixture::audioDisc({75, 75}))});
+    auto grabber =
+        grabberFor({makeDisc(QStringLiteral("plain"), DiscFixture::audioDisc({75, 75}))});
     grabber->ReadDisc();
     for (int i = 0; i < 2; ++i) {
         grabber->CurrentTrack(i);
@@ -138,9 +139,9 @@ TEST_F(GrabberDisc, ALoadedEntryTakesPrecedenceUntilTheDriveChanges)
     const QString cue = makeDisc(QStringLiteral("disc"), spec);
     auto grabber = grabberFor({cue, cue});
     grabber->ReadDisc();
-    grabber->setLoadedEntry({{QStringLiteral("From CDDB"), QStringLiteral("Artist"),
-                              QStringLiteral("Album"), QStringLiteral("Rock"),
-                              QStringLiteral("1999")}});
+    grabber->setLoadedEntry(
+        {{QStringLiteral("From CDDB"), QStringLiteral("Artist"), QStringLiteral("Album"),
+          QStringLiteral("Rock"), QStringLiteral("1999")}});
     grabber->ReadDisc();
     grabber->CurrentTrack(0);
     EXPECT_EQ(grabber->TrackTitle(), QStringLiteral("From CDDB"));
@@ -168,8 +169,8 @@ TEST_F(GrabberDisc, DataOnlyDiscsAndEmptyDrivesHaveNoTracks)
 {
     DiscFixture::DiscSpec dataOnly;
     dataOnly.dataTrackSectors = 300;
-    auto grabber = grabberFor({makeDisc(QStringLiteral("data"), dataOnly),
-                               path(QStringLiteral("nothing.cue"))});
+    auto grabber = grabberFor(
+        {makeDisc(QStringLiteral("data"), dataOnly), path(QStringLiteral("nothing.cue"))});
     grabber->ReadDisc();
     EXPECT_EQ(grabber->TrackCount(), 0);
     EXPECT_THROW(grabber->GrabToFile(path(QStringLiteral("x.wav"))), ComponentError);

@@ -4,7 +4,10 @@
 
 namespace {
 
-QByteArray utf8(const QString& text) { return text.toUtf8(); }
+QByteArray utf8(const QString& text)
+{
+    return text.toUtf8();
+}
 
 TEST(CdText, TakesLibcdiosUtf8AsItIs)
 {

@@ -10,9 +10,6 @@ namespace {
 
 /// Sectors a Paranoid read asks the drive for at once.
 constexpr int SmallReadSectors = 8;
-/// The cache model of a Paranoid read: paranoia reads past this many sectors to push what it
-/// wants to check again out of the drive's cache.
-constexpr int ParanoidCacheSectors = 2400;
 
 // libcdio-paranoia's read hook and callback carry no user pointer: the reader sets these for
 // the duration of one paranoia read on its thread.
@@ -88,8 +85,6 @@ ParanoiaReader::ParanoiaReader(CdIo_t* device, ReadMode mode, int retries, Secto
     if (!m_paranoia)
         throw ComponentError(QStringLiteral("Cannot set up secure reading on %1.").arg(where));
     cdio_paranoia_modeset(m_paranoia.get(), paranoiaFlags(mode));
-    if (mode == ReadMode::Paranoid)
-        cdio_paranoia_cachemodel_size(m_paranoia.get(), ParanoidCacheSectors);
     cdio_paranoia_set_range(m_paranoia.get(), first, last);
     cdio_paranoia_seek(m_paranoia.get(), first, SEEK_SET);
 }

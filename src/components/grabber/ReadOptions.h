@@ -4,8 +4,8 @@
 enum class ReadMode {
     Burst,   // plain reads, no checking
     Synch,   // paranoia: overlapped, verified reads (jitter correction), no scratch repair
-    Secure,  // paranoia: every check and repair it has
-    Paranoid // as Secure, with small reads and the drive's cache defeated
+    Secure,  // paranoia: every check and repair it has, re-reads kept out of the drive's cache
+    Paranoid // as Secure, in small reads of 8 sectors a request
 };
 
 /// What becomes of a sector that cannot be read within the retries.

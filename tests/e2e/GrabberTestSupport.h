@@ -30,10 +30,10 @@ class GrabberTest : public TempDirTest
 {
 protected:
     /// Writes name.cue and name.bin; returns the CUE's path.
-    QString makeDisc(const QString& name, const DiscFixture::DiscSpec& spec)
+    QString makeDisc(const QString& name, const DiscFixture::DiscLayout& layout)
     {
         const QString cue = path(name + QStringLiteral(".cue"));
-        DiscFixture::writeDisc(cue.toStdString(), spec);
+        DiscFixture::writeDisc(cue.toStdString(), layout);
         return cue;
     }
 

@@ -59,9 +59,9 @@ TEST_F(GrabberDisc, ImageDrivesComeLastAndDescribeTheirImage)
 
 TEST_F(GrabberDisc, DriveStatesTellEmptyAudioAndDataDiscs)
 {
-    DiscFixture::DiscSpec enhanced = DiscFixture::audioDisc({75, 75});
+    DiscFixture::DiscLayout enhanced = DiscFixture::audioDisc({75, 75});
     enhanced.dataTrackSectors = 300;
-    DiscFixture::DiscSpec dataOnly;
+    DiscFixture::DiscLayout dataOnly;
     dataOnly.dataTrackSectors = 300;
     const QString iso = path(QStringLiteral("data.iso"));
     writeAll(iso, QByteArray(2048 * 32, '\0'));
@@ -94,13 +94,13 @@ TEST_F(GrabberDisc, TrackLengthsAreMinutesSecondsAndFrames)
 
 TEST_F(GrabberDisc, CdTextIsConvertedFromLatin1AndFilledInFromTheDisc)
 {
-    DiscFixture::DiscSpec spec = DiscFixture::audioDisc({75, 75, 75});
-    spec.album = "Café Müller";
-    spec.performer = "Ensemble Ærø";
-    spec.genre = "Klänge";
-    spec.tracks[0] = {75, "Größe", "Zoë Señor"};
-    spec.tracks[1] = {75, "Ça va", ""};
-    auto grabber = grabberFor({makeDisc(QStringLiteral("text"), spec)});
+    DiscFixture::DiscLayout layout = DiscFixture::audioDisc({75, 75, 75});
+    layout.album = "Café Müller";
+    layout.performer = "Ensemble Ærø";
+    layout.genre = "Klänge";
+    layout.tracks[0] = {75, "Größe", "Zoë Señor"};
+    layout.tracks[1] = {75, "Ça va", ""};
+    auto grabber = grabberFor({makeDisc(QStringLiteral("text"), layout)});
     grabber->ReadDisc();
 
     grabber->CurrentTrack(0);
@@ -134,9 +134,9 @@ TEST_F(GrabberDisc, ADiscWithoutTextsGivesPlaceholderTitlesAndEmptyTexts)
 
 TEST_F(GrabberDisc, ALoadedEntryTakesPrecedenceUntilTheDriveChanges)
 {
-    DiscFixture::DiscSpec spec = DiscFixture::audioDisc({75, 75});
-    spec.tracks[0].title = "From CD-Text";
-    const QString cue = makeDisc(QStringLiteral("disc"), spec);
+    DiscFixture::DiscLayout layout = DiscFixture::audioDisc({75, 75});
+    layout.tracks[0].title = "From CD-Text";
+    const QString cue = makeDisc(QStringLiteral("disc"), layout);
     auto grabber = grabberFor({cue, cue});
     grabber->ReadDisc();
     grabber->setLoadedEntry(
@@ -157,9 +157,9 @@ TEST_F(GrabberDisc, ALoadedEntryTakesPrecedenceUntilTheDriveChanges)
 
 TEST_F(GrabberDisc, AnEnhancedCdOffersOnlyItsAudioTracks)
 {
-    DiscFixture::DiscSpec spec = DiscFixture::audioDisc({300, 450});
-    spec.dataTrackSectors = 600;
-    auto grabber = grabberFor({makeDisc(QStringLiteral("enhanced"), spec)});
+    DiscFixture::DiscLayout layout = DiscFixture::audioDisc({300, 450});
+    layout.dataTrackSectors = 600;
+    auto grabber = grabberFor({makeDisc(QStringLiteral("enhanced"), layout)});
     grabber->ReadDisc();
     EXPECT_EQ(trackLengths(*grabber), (std::vector<int>{300, 450}));
     EXPECT_EQ(grabber->discToc().tracks.size(), 3);
@@ -167,7 +167,7 @@ TEST_F(GrabberDisc, AnEnhancedCdOffersOnlyItsAudioTracks)
 
 TEST_F(GrabberDisc, DataOnlyDiscsAndEmptyDrivesHaveNoTracks)
 {
-    DiscFixture::DiscSpec dataOnly;
+    DiscFixture::DiscLayout dataOnly;
     dataOnly.dataTrackSectors = 300;
     auto grabber = grabberFor(
         {makeDisc(QStringLiteral("data"), dataOnly), path(QStringLiteral("nothing.cue"))});
@@ -184,9 +184,9 @@ TEST_F(GrabberDisc, DataOnlyDiscsAndEmptyDrivesHaveNoTracks)
 
 TEST_F(GrabberDisc, ImagesThatAreNotDiscsFailWithAClearError)
 {
-    DiscFixture::DiscSpec missingBin = DiscFixture::audioDisc({75});
+    DiscFixture::DiscLayout missingBin = DiscFixture::audioDisc({75});
     missingBin.missingBin = true;
-    DiscFixture::DiscSpec notACue = DiscFixture::audioDisc({75});
+    DiscFixture::DiscLayout notACue = DiscFixture::audioDisc({75});
     notACue.notACue = true;
     const QString folder = path(QStringLiteral("folder.cue"));
     QDir().mkpath(folder);

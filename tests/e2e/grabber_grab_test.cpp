@@ -104,9 +104,9 @@ class DamagedImage : public GrabberTest, public ::testing::WithParamInterface<in
 protected:
     std::unique_ptr<TAudioCDGrabber2> damagedDisc()
     {
-        DiscFixture::DiscSpec spec = DiscFixture::audioDisc({300, 450, 300});
-        spec.binBytes = std::int64_t(500) * SectorBytes + 1000;
-        auto grabber = grabberFor({makeDisc(QStringLiteral("damaged"), spec)});
+        DiscFixture::DiscLayout layout = DiscFixture::audioDisc({300, 450, 300});
+        layout.binBytes = std::int64_t(500) * SectorBytes + 1000;
+        auto grabber = grabberFor({makeDisc(QStringLiteral("damaged"), layout)});
         grabber->GrabMode(GetParam());
         grabber->ReadDisc();
         return grabber;
@@ -158,9 +158,9 @@ TEST_P(DamagedImage, ATrackPastTheEndOfTheImageCannotBeGrabbed)
 
 TEST_P(DamagedImage, AnEmptyBinGivesSilenceOrFails)
 {
-    DiscFixture::DiscSpec spec = DiscFixture::audioDisc({300, 450});
-    spec.binBytes = 0;
-    auto grabber = grabberFor({makeDisc(QStringLiteral("empty"), spec)});
+    DiscFixture::DiscLayout layout = DiscFixture::audioDisc({300, 450});
+    layout.binBytes = 0;
+    auto grabber = grabberFor({makeDisc(QStringLiteral("empty"), layout)});
     grabber->GrabMode(GetParam());
     grabber->ReadDisc();
     grabber->ErrorAction(1);
@@ -208,9 +208,9 @@ TEST_F(BlockRead, GivesTheTrackInBlocksOfCountTimesEightSectors)
 
 TEST_F(BlockRead, AnUnreadableSectorWithStopThrowsAndEndsTheRead)
 {
-    DiscFixture::DiscSpec spec = DiscFixture::audioDisc({300, 450, 300});
-    spec.binBytes = std::int64_t(400) * SectorBytes;
-    auto grabber = grabberFor({makeDisc(QStringLiteral("damaged"), spec)});
+    DiscFixture::DiscLayout layout = DiscFixture::audioDisc({300, 450, 300});
+    layout.binBytes = std::int64_t(400) * SectorBytes;
+    auto grabber = grabberFor({makeDisc(QStringLiteral("damaged"), layout)});
     grabber->ReadDisc();
     grabber->ErrorAction(0);
     grabber->CurrentTrack(1);

@@ -3,7 +3,6 @@
 #include "components/ComponentError.h"
 #include "components/audiofile/LamePresets.h"
 #include "components/audiofile/OutputFile.h"
-#include "components/audiofile/PcmConverter.h"
 
 #include <lame/lame.h>
 
@@ -215,8 +214,8 @@ Lame configuredLame(const LameSettings& settings)
     Lame lame(lame_init());
     if (!lame)
         throw ComponentError(QStringLiteral("Cannot start the MP3 encoder"));
-    lame_set_in_samplerate(lame.get(), PcmConverter::CdRate);
-    lame_set_num_channels(lame.get(), PcmConverter::CdChannels);
+    lame_set_in_samplerate(lame.get(), CdAudio::Rate);
+    lame_set_num_channels(lame.get(), CdAudio::Channels);
     lame_set_write_id3tag_automatic(lame.get(), 0); // the tag writer adds the ID3 tag
     if (settings.presetMode)
         applyPresets(lame.get(), settings);

@@ -45,14 +45,14 @@ OutputFile::~OutputFile()
 void OutputFile::write(const void* data, std::size_t size)
 {
     if (!tryWrite(data, size))
-        fail("write to");
+        fail();
 }
 
 void OutputFile::writeAt(std::int64_t offset, const void* data, std::size_t size)
 {
     const std::int64_t end = position();
     if (!trySeek(offset) || !tryWrite(data, size) || !trySeek(end))
-        fail("write to");
+        fail();
 }
 
 bool OutputFile::tryWrite(const void* data, std::size_t size) noexcept
@@ -83,7 +83,7 @@ bool OutputFile::trySeek(std::int64_t offset) noexcept
 void OutputFile::throwIfFailed() const
 {
     if (m_error != 0)
-        fail("write to");
+        fail();
 }
 
 void OutputFile::commit()
@@ -91,19 +91,18 @@ void OutputFile::commit()
     throwIfFailed();
     if (std::fflush(m_file.get()) != 0) {
         m_error = errno;
-        fail("write to");
+        fail();
     }
     // fclose reports errors of the final write-back; only then is the file complete.
     if (std::fclose(m_file.release()) != 0) {
-        const int error = errno;
+        m_error = errno;
         QFile::remove(m_path);
-        throw ComponentError(
-            QStringLiteral("Cannot write to the file %1: %2").arg(m_path, errorText(error)));
+        fail();
     }
 }
 
-void OutputFile::fail(const char* what) const
+void OutputFile::fail() const
 {
-    throw ComponentError(QStringLiteral("Cannot %1 the file %2: %3")
-                             .arg(QLatin1String(what), m_path, errorText(m_error ? m_error : EIO)));
+    throw ComponentError(QStringLiteral("Cannot write to the file %1: %2")
+                             .arg(m_path, errorText(m_error != 0 ? m_error : EIO)));
 }

@@ -45,7 +45,7 @@ private:
         void operator()(std::FILE* file) const { std::fclose(file); }
     };
 
-    [[noreturn]] void fail(const char* what) const;
+    [[noreturn]] void fail() const;
 
     QString m_path;
     std::unique_ptr<std::FILE, Closer> m_file;

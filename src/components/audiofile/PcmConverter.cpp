@@ -21,11 +21,11 @@ AVChannelLayout layoutFor(int channels)
 PcmConverter::PcmConverter(int sampleRate, int channels, AVSampleFormat format)
     : m_channels(channels), m_format(format)
 {
-    AVChannelLayout in = layoutFor(CdChannels);
+    AVChannelLayout in = layoutFor(CdAudio::Channels);
     AVChannelLayout out = layoutFor(channels);
     SwrContext* swr = nullptr;
-    int result = swr_alloc_set_opts2(&swr, &out, format, sampleRate, &in, AV_SAMPLE_FMT_S16, CdRate,
-                                     0, nullptr);
+    int result = swr_alloc_set_opts2(&swr, &out, format, sampleRate, &in, AV_SAMPLE_FMT_S16,
+                                     CdAudio::Rate, 0, nullptr);
     m_swr.reset(swr);
     if (result >= 0)
         result = av_opt_set_double(m_swr.get(), "rematrix_maxval", 1.0, 0);
@@ -47,12 +47,12 @@ int PcmConverter::convertInto(std::span<const std::int16_t> samples, std::uint8_
                               int capacity)
 {
     const auto* input = reinterpret_cast<const std::uint8_t*>(samples.data());
-    return run(&input, static_cast<int>(samples.size() / CdChannels), planes, capacity);
+    return run(&input, static_cast<int>(samples.size() / CdAudio::Channels), planes, capacity);
 }
 
 PcmConverter::Converted PcmConverter::convert(std::span<const std::int16_t> samples)
 {
-    const int frames = static_cast<int>(samples.size() / CdChannels);
+    const int frames = static_cast<int>(samples.size() / CdAudio::Channels);
     reserve(maxFramesFor(frames));
     return {m_planes.data(), convertInto(samples, m_planes.data(), m_capacity)};
 }
@@ -82,12 +82,13 @@ void PcmConverter::reserve(int frames)
     const bool planar = av_sample_fmt_is_planar(m_format);
     const int planeCount = planar ? m_channels : 1;
     const int bytesPerFrame = av_get_bytes_per_sample(m_format) * (planar ? 1 : m_channels);
-    m_capacity = frames + frames / 4; // room to grow without a new buffer for every call
-    for (int i = 0; i < planeCount; ++i) {
-        m_buffers[static_cast<std::size_t>(i)].reset(static_cast<std::uint8_t*>(
-            av_malloc(static_cast<std::size_t>(m_capacity) * bytesPerFrame)));
-        if (!m_buffers[static_cast<std::size_t>(i)])
+    const int capacity = frames + frames / 4; // room to grow without a new buffer every call
+    for (std::size_t i = 0; i < static_cast<std::size_t>(planeCount); ++i) {
+        m_buffers[i].reset(static_cast<std::uint8_t*>(av_malloc(
+            static_cast<std::size_t>(capacity) * static_cast<std::size_t>(bytesPerFrame))));
+        m_planes[i] = m_buffers[i].get();
+        if (!m_planes[i])
             throw std::bad_alloc();
-        m_planes[static_cast<std::size_t>(i)] = m_buffers[static_cast<std::size_t>(i)].get();
     }
+    m_capacity = capacity;
 }

@@ -4,6 +4,7 @@ extern "C" {
 #include <libavutil/samplefmt.h>
 }
 
+#include "components/audiofile/AudioWriter.h"
 #include "components/audiofile/FfmpegHandles.h"
 
 #include <array>
@@ -16,9 +17,6 @@ extern "C" {
 class PcmConverter
 {
 public:
-    static constexpr int CdRate = 44100;
-    static constexpr int CdChannels = 2;
-
     /// One plane for an interleaved format, one per channel for a planar one.
     struct Converted
     {

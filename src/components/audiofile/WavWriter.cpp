@@ -90,9 +90,8 @@ public:
     WavWriter(const WaveFormat& format, const QString& path)
         : m_format(format), m_file(path), m_blockAlign(format.channels * format.bitsPerSample / 8)
     {
-        const bool cdFormat = format.sampleRate == PcmConverter::CdRate &&
-                              format.channels == PcmConverter::CdChannels &&
-                              format.bitsPerSample == 16;
+        const bool cdFormat = format.sampleRate == CdAudio::Rate &&
+                              format.channels == CdAudio::Channels && format.bitsPerSample == 16;
         if (!cdFormat)
             m_converter.emplace(format.sampleRate, format.channels,
                                 sampleFormatFor(format.bitsPerSample));

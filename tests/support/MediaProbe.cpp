@@ -72,7 +72,7 @@ QString tag(const TagList& tags, const QString& key)
     return QString();
 }
 
-QByteArray decode(const QString& path, QString* errors)
+QByteArray decodeBytes(const QString& path, QString* errors)
 {
     const Output output =
         run(QStringLiteral("ffmpeg"),

@@ -32,6 +32,6 @@ TagList tags(const QString& path);
 QString tag(const TagList& tags, const QString& key);
 
 /// The decoded audio as signed 16-bit samples. errors receives what ffmpeg reported as errors.
-QByteArray decode(const QString& path, QString* errors = nullptr);
+QByteArray decodeBytes(const QString& path, QString* errors = nullptr);
 
 } // namespace MediaProbe

@@ -8,6 +8,9 @@ BUILD=${BUILD_DIR:-build}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$BUILD"
 
+# Without a CD drive the bundled sample disc stands in, as an image drive.
+export TUNECREST_IMAGE_DRIVES="${TUNECREST_IMAGE_DRIVES:-$PWD/$BUILD/sample/TunecrestSampler.cue}"
+
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     exec "$BUILD/src/tunecrest"
 fi

@@ -20,7 +20,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest
   ffmpeg pulseaudio pulseaudio-utils python3
   # tools the benchmarks compare against
-  cdparanoia libcdio-utils lame vorbis-tools time
+  cdparanoia cd-paranoia libcdio-utils lame vorbis-tools time
   # the window under a virtual display
   xvfb xauth
 )

@@ -29,8 +29,9 @@ public:
     virtual void OptionFlag(int flags) = 0;
 
     /// Creates the file at path in the format chosen last. Called by the grabber as a grab starts,
-    /// on the grab's worker thread.
+    /// in GrabToFile on the caller's thread, so a file that cannot be created fails that call.
     virtual void open(const QString& path) = 0;
-    /// Appends CD audio: interleaved signed 16-bit stereo samples at 44100 Hz.
+    /// Appends CD audio: interleaved signed 16-bit stereo samples at 44100 Hz. Called on the
+    /// grab's worker thread, never at the same time as another member.
     virtual void write(std::span<const std::int16_t> samples) = 0;
 };

@@ -38,14 +38,6 @@ void appendLevel(QString& path, const QString& name)
         path += Platform::PathSeparator;
 }
 
-// Taken: anything but a directory, including a link that points nowhere (writing through it
-// would create a file elsewhere).
-bool isTaken(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.isSymLink() || (info.exists() && !info.isDir());
-}
-
 QString fitName(const QString& stem, const QString& suffix)
 {
     const int room = MaxNameBytes - static_cast<int>(suffix.toUtf8().size());
@@ -109,7 +101,19 @@ QString outputDirectory(const SettingsFile& settings, int scheme, const QString&
     return outputDirectory(storedOutputPath(settings), scheme, artist, album);
 }
 
+bool isTakenPath(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isSymLink() || (info.exists() && !info.isDir());
+}
+
 QString outputFilePath(const QString& directory, const QString& caption, const QString& extension)
+{
+    return outputFilePath(directory, caption, extension, isTakenPath);
+}
+
+QString outputFilePath(const QString& directory, const QString& caption, const QString& extension,
+                       const std::function<bool(const QString&)>& isTaken)
 {
     const QString base = CleanFileName(caption);
     const qsizetype dot = base.lastIndexOf(u'.');

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class SettingsFile;
 
 /// Output folder schemes: which sub-folders below the output folder receive the files.
@@ -32,6 +34,14 @@ QString outputDirectory(const SettingsFile& settings, int scheme, const QString&
 /// The output file path for a row caption: the caption's extension replaced, then "_01", "_02", …
 /// appended to the whole caption while a file of that name exists. Never an existing file.
 QString outputFilePath(const QString& directory, const QString& caption, const QString& extension);
+
+/// The same with the caller's test of a taken path (for paths promised to files not yet written).
+QString outputFilePath(const QString& directory, const QString& caption, const QString& extension,
+                       const std::function<bool(const QString&)>& isTaken);
+
+/// Whether a file already stands at path: anything but a directory, including a link that points
+/// nowhere (writing through it would create a file elsewhere).
+bool isTakenPath(const QString& path);
 
 /// name cut to at most maxBytes bytes of UTF-8, at a character boundary.
 QString cutToUtf8Bytes(const QString& name, int maxBytes);

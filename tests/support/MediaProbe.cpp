@@ -4,7 +4,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QStringList>
 
 #include <algorithm>
 #include <cmath>
@@ -14,19 +13,30 @@ namespace {
 
 constexpr int TimeoutMs = 60000;
 
-QByteArray run(const QString& program, const QStringList& arguments, const QByteArray& input = {})
+struct Output
+{
+    bool ok = false;
+    QByteArray out;
+    QByteArray err;
+};
+
+Output run(const QString& program, const QStringList& arguments, const QByteArray& input = {})
 {
     QProcess process;
     process.start(program, arguments);
-    if (!process.waitForStarted(TimeoutMs))
-        return {};
     if (!input.isEmpty())
         process.write(input);
     process.closeWriteChannel();
-    if (!process.waitForFinished(TimeoutMs) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0)
-        return {};
-    return process.readAllStandardOutput();
+    Output output;
+    if (!process.waitForFinished(TimeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return output;
+    }
+    output.ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    output.out = process.readAllStandardOutput();
+    output.err = process.readAllStandardError();
+    return output;
 }
 
 std::vector<std::int16_t> samplesOf(const QByteArray& bytes)
@@ -59,6 +69,56 @@ double correlation(std::span<const std::int16_t> a, std::span<const std::int16_t
 
 namespace MediaProbe {
 
+bool makeSine(const QString& path, const QStringList& outputArguments)
+{
+    const QStringList arguments = QStringList{QStringLiteral("-v"),
+                                              QStringLiteral("error"),
+                                              QStringLiteral("-y"),
+                                              QStringLiteral("-f"),
+                                              QStringLiteral("lavfi"),
+                                              QStringLiteral("-i"),
+                                              QStringLiteral("sine=f=440:d=1")} +
+                                  outputArguments + QStringList{path};
+    return run(QStringLiteral("ffmpeg"), arguments).ok;
+}
+
+TagList tags(const QString& path)
+{
+    const Output output =
+        run(QStringLiteral("ffprobe"),
+            {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+             QStringLiteral("stream_tags:format_tags"), QStringLiteral("-of"),
+             QStringLiteral("default=noprint_wrappers=1"), path});
+    TagList result;
+    const QString prefix = QStringLiteral("TAG:");
+    for (const QString& line : QString::fromUtf8(output.out).split(u'\n')) {
+        const qsizetype equals = line.indexOf(u'=');
+        if (line.startsWith(prefix) && equals > 0)
+            result.append({line.mid(prefix.size(), equals - prefix.size()), line.mid(equals + 1)});
+    }
+    return result;
+}
+
+QString tag(const TagList& tags, const QString& key)
+{
+    for (const auto& [name, value] : tags) {
+        if (name.compare(key, Qt::CaseInsensitive) == 0)
+            return value;
+    }
+    return QString();
+}
+
+QByteArray decodeBytes(const QString& path, QString* errors)
+{
+    const Output output =
+        run(QStringLiteral("ffmpeg"),
+            {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
+             QStringLiteral("-f"), QStringLiteral("s16le"), QStringLiteral("-")});
+    if (errors)
+        *errors = QString::fromUtf8(output.err);
+    return output.ok ? output.out : QByteArray();
+}
+
 std::optional<MediaInfo> probe(const QString& path)
 {
     const QByteArray json =
@@ -66,7 +126,8 @@ std::optional<MediaInfo> probe(const QString& path)
             {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
              QStringLiteral("a:0"), QStringLiteral("-show_format"), QStringLiteral("-show_streams"),
              QStringLiteral("-show_entries"), QStringLiteral("packet=size"), QStringLiteral("-of"),
-             QStringLiteral("json"), path});
+             QStringLiteral("json"), path})
+            .out;
     const QJsonObject root = QJsonDocument::fromJson(json).object();
     const QJsonArray streams = root.value(QLatin1String("streams")).toArray();
     if (streams.isEmpty())
@@ -93,9 +154,7 @@ std::optional<MediaInfo> probe(const QString& path)
 
 std::vector<std::int16_t> decode(const QString& path)
 {
-    return samplesOf(run(QStringLiteral("ffmpeg"),
-                         {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
-                          QStringLiteral("-f"), QStringLiteral("s16le"), QStringLiteral("-")}));
+    return samplesOf(decodeBytes(path));
 }
 
 std::vector<std::int16_t> convertCdAudio(std::span<const std::int16_t> samples, int rate,
@@ -103,14 +162,16 @@ std::vector<std::int16_t> convertCdAudio(std::span<const std::int16_t> samples, 
 {
     const QByteArray input(reinterpret_cast<const char*>(samples.data()),
                            static_cast<qsizetype>(samples.size_bytes()));
-    return samplesOf(run(QStringLiteral("ffmpeg"),
-                         {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"),
-                          QStringLiteral("s16le"), QStringLiteral("-ar"), QStringLiteral("44100"),
-                          QStringLiteral("-ac"), QStringLiteral("2"), QStringLiteral("-i"),
-                          QStringLiteral("-"), QStringLiteral("-ar"), QString::number(rate),
-                          QStringLiteral("-ac"), QString::number(channels), QStringLiteral("-f"),
-                          QStringLiteral("s16le"), QStringLiteral("-")},
-                         input));
+    const Output output =
+        run(QStringLiteral("ffmpeg"),
+            {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"),
+             QStringLiteral("s16le"), QStringLiteral("-ar"), QStringLiteral("44100"),
+             QStringLiteral("-ac"), QStringLiteral("2"), QStringLiteral("-i"), QStringLiteral("-"),
+             QStringLiteral("-ar"), QString::number(rate), QStringLiteral("-ac"),
+             QString::number(channels), QStringLiteral("-f"), QStringLiteral("s16le"),
+             QStringLiteral("-")},
+            input);
+    return samplesOf(output.ok ? output.out : QByteArray());
 }
 
 double similarity(std::span<const std::int16_t> reference, std::span<const std::int16_t> decoded,

@@ -1,0 +1,368 @@
+#include "AudioCDGrabber.h"
+
+#include "CdText.h"
+#include "DiscReading.h"
+#include "GrabWorker.h"
+#include "MediaWatcher.h"
+#include "TrackReader.h"
+#include "components/ComponentError.h"
+#include "components/IAudioFile2.h"
+
+#include <QThread>
+
+#include <atomic>
+
+namespace {
+
+constexpr int SectorsPerSecond = 75;
+
+/// Ends the thread's event loop and waits for it before deleting it.
+struct StoppingThreadDeleter
+{
+    void operator()(QThread* thread) const
+    {
+        thread->quit();
+        thread->wait();
+        std::default_delete<QThread>()(thread);
+    }
+};
+
+} // namespace
+
+/// One grab: its cancel flag, its worker and the thread the worker runs on. Destroying it
+/// cancels the grab and waits for the worker to stop.
+struct GrabRun
+{
+    GrabRun() = default;
+    GrabRun(const GrabRun&) = delete;
+    GrabRun& operator=(const GrabRun&) = delete;
+    ~GrabRun() { cancel = true; }
+
+    std::atomic<bool> cancel{false};
+    bool active = true; // until its last event is delivered, or it is aborted
+    std::unique_ptr<GrabWorker> worker;
+    // Declared last, so the thread stops before the worker and the flag go.
+    std::unique_ptr<QThread, StoppingThreadDeleter> thread;
+};
+
+TAudioCDGrabber2::TAudioCDGrabber2(std::unique_ptr<IAudioFile2> audioFile, QObject* parent)
+    : IAudioCDGrabber2(parent), m_audioFile(std::move(audioFile)), m_watcher(new MediaWatcher(this))
+{
+    connect(m_watcher, &MediaWatcher::changed, this, &TAudioCDGrabber2::onMediaChanged);
+}
+
+TAudioCDGrabber2::~TAudioCDGrabber2()
+{
+    AbortGrab();
+    EndRead();
+}
+
+void TAudioCDGrabber2::Initialize()
+{
+    Uninitialize();
+    m_drives = findDrives();
+    for (const Drive& drive : std::as_const(m_drives))
+        m_descriptions.append(describe(drive));
+    if (!m_drives.isEmpty())
+        CurrentDevice(1);
+}
+
+void TAudioCDGrabber2::Uninitialize()
+{
+    AbortGrab();
+    EndRead();
+    m_watcher->stop();
+    forgetDisc();
+    clearLoadedEntry();
+    m_drives.clear();
+    m_descriptions.clear();
+    m_device = 0;
+}
+
+void TAudioCDGrabber2::ReadDisc()
+{
+    const Drive& drive = currentDrive();
+    forgetDisc();
+    const CdIoHandle device = openDisc(drive);
+    if (!device)
+        return;
+    m_toc = readToc(device.get(), drive);
+    m_audioTracks = m_toc.audioTracks();
+    m_cdText = readCdText(device.get(), m_audioTracks);
+    m_track = m_audioTracks.isEmpty() ? -1 : 0;
+}
+
+void TAudioCDGrabber2::GrabToFile(const QString& fileName)
+{
+    if (m_grab && m_grab->active)
+        throw ComponentError(
+            QStringLiteral("A grab is already running on %1.").arg(currentDrive().path));
+    const TocTrack track = currentTocTrack();
+    if (track.sectorCount <= 0)
+        throw ComponentError(QStringLiteral("Track %1 of the disc in %2 holds no audio: the disc "
+                                            "image ends before it.")
+                                 .arg(track.number)
+                                 .arg(currentDrive().path));
+    endGrab();
+    m_audioFile->open(fileName);
+    startGrab(track);
+}
+
+void TAudioCDGrabber2::startGrab(const TocTrack& track)
+{
+    auto run = std::make_unique<GrabRun>();
+    run->worker =
+        std::make_unique<GrabWorker>(currentDrive(), track, m_options, *m_audioFile, run->cancel);
+    run->thread.reset(new QThread);
+    run->worker->moveToThread(run->thread.get());
+    connect(run->thread.get(), &QThread::started, run->worker.get(), &GrabWorker::run);
+
+    // The worker's signals arrive queued; those of a grab that has since ended are dropped.
+    const quint64 serial = ++m_grabSerial;
+    connect(run->worker.get(), &GrabWorker::progress, this, [this, serial](double percent) {
+        if (serial != m_grabSerial)
+            return;
+        if (percent == 100.0)
+            m_grab->active = false;
+        emit OnOperationProgress(percent);
+    });
+    connect(run->worker.get(), &GrabWorker::retry, this, [this, serial](int retry, int sector) {
+        if (serial == m_grabSerial)
+            emit OnGrabRetry(retry, sector);
+    });
+    connect(run->worker.get(), &GrabWorker::failed, this, [this, serial](const QString& message) {
+        if (serial != m_grabSerial)
+            return;
+        m_grab->active = false;
+        emit grabFailed(message);
+    });
+    run->thread->start();
+    m_grab = std::move(run);
+}
+
+void TAudioCDGrabber2::AbortGrab()
+{
+    endGrab();
+}
+
+void TAudioCDGrabber2::endGrab()
+{
+    if (!m_grab)
+        return;
+    ++m_grabSerial;
+    m_grab.reset();
+}
+
+int TAudioCDGrabber2::DeviceCount() const
+{
+    return static_cast<int>(m_drives.size());
+}
+
+void TAudioCDGrabber2::CurrentDevice(int number)
+{
+    const Drive& drive = driveAt(number);
+    m_device = number;
+    EndRead();
+    forgetDisc();
+    clearLoadedEntry();
+    m_watcher->watch(drive);
+}
+
+int TAudioCDGrabber2::currentDevice() const
+{
+    return m_device;
+}
+
+QString TAudioCDGrabber2::DeviceText1() const
+{
+    return m_device > 0 ? m_descriptions.at(m_device - 1).text1 : QString();
+}
+
+QString TAudioCDGrabber2::DeviceText2() const
+{
+    return m_device > 0 ? m_descriptions.at(m_device - 1).text2 : QString();
+}
+
+QString TAudioCDGrabber2::DeviceText3() const
+{
+    return m_device > 0 ? m_descriptions.at(m_device - 1).text3 : QString();
+}
+
+QString TAudioCDGrabber2::DeviceTag() const
+{
+    return m_device > 0 ? m_descriptions.at(m_device - 1).tag : QString();
+}
+
+int TAudioCDGrabber2::TrackCount() const
+{
+    return static_cast<int>(m_audioTracks.size());
+}
+
+void TAudioCDGrabber2::CurrentTrack(int index)
+{
+    if (index < 0 || index >= TrackCount())
+        throw ComponentError(
+            QStringLiteral("There is no track %1 on the disc in %2; it has %3.")
+                .arg(index + 1)
+                .arg(m_device > 0 ? currentDrive().path : QStringLiteral("no drive"))
+                .arg(TrackCount()));
+    m_track = index;
+}
+
+int TAudioCDGrabber2::TrackLength1() const
+{
+    return m_track < 0 ? 0 : m_audioTracks.at(m_track).sectorCount / (SectorsPerSecond * 60);
+}
+
+int TAudioCDGrabber2::TrackLength2() const
+{
+    return m_track < 0 ? 0 : m_audioTracks.at(m_track).sectorCount / SectorsPerSecond % 60;
+}
+
+int TAudioCDGrabber2::TrackLength3() const
+{
+    return m_track < 0 ? 0 : m_audioTracks.at(m_track).sectorCount % SectorsPerSecond;
+}
+
+QString TAudioCDGrabber2::TrackArtist() const
+{
+    return currentTexts().artist;
+}
+QString TAudioCDGrabber2::TrackAlbum() const
+{
+    return currentTexts().album;
+}
+QString TAudioCDGrabber2::TrackTitle() const
+{
+    return currentTexts().title;
+}
+QString TAudioCDGrabber2::TrackGenre() const
+{
+    return currentTexts().genre;
+}
+QString TAudioCDGrabber2::TrackYear() const
+{
+    return currentTexts().year;
+}
+
+void TAudioCDGrabber2::GrabMode(int mode)
+{
+    m_options.mode = ReadOptions::modeFromValue(mode);
+}
+
+void TAudioCDGrabber2::ErrorAction(int action)
+{
+    m_options.errorAction = ReadOptions::errorActionFromValue(action);
+}
+
+void TAudioCDGrabber2::ReadRetries(int retries)
+{
+    m_options.retries = ReadOptions::retriesFromValue(retries);
+}
+
+void TAudioCDGrabber2::BeginRead()
+{
+    ReadOptions plain = m_options;
+    plain.mode = ReadMode::Burst;
+    ReadEvents events{[this](int retry, int sector) { emit OnGrabRetry(retry, sector); }, nullptr};
+    m_blockReader =
+        std::make_unique<TrackReader>(currentDrive(), currentTocTrack(), plain, std::move(events));
+}
+
+void TAudioCDGrabber2::EndRead()
+{
+    m_blockReader.reset();
+}
+
+QByteArray TAudioCDGrabber2::ReadBlock(int count)
+{
+    if (!m_blockReader || count <= 0)
+        return {};
+    std::vector<std::int16_t> pcm;
+    try {
+        // Cut sectors can leave a stretch empty; only the track's end may give an empty block.
+        while (pcm.empty() && m_blockReader->readNext(count * SectorsPerBlockUnit, pcm)) {
+        }
+    } catch (const ComponentError&) {
+        EndRead();
+        throw;
+    }
+    return QByteArray(reinterpret_cast<const char*>(pcm.data()),
+                      static_cast<qsizetype>(pcm.size() * sizeof(std::int16_t)));
+}
+
+IAudioFile2* TAudioCDGrabber2::AudioFile()
+{
+    return m_audioFile.get();
+}
+
+DriveState TAudioCDGrabber2::driveState(int number) const
+{
+    return stateOf(driveAt(number));
+}
+
+DriveDescription TAudioCDGrabber2::describeDrive(int number) const
+{
+    driveAt(number);
+    return m_descriptions.at(number - 1);
+}
+
+void TAudioCDGrabber2::setLoadedEntry(const QList<TrackTexts>& texts)
+{
+    m_loadedEntry = texts;
+}
+
+void TAudioCDGrabber2::clearLoadedEntry()
+{
+    m_loadedEntry.clear();
+}
+
+const Drive& TAudioCDGrabber2::driveAt(int number) const
+{
+    if (number < 1 || number > DeviceCount())
+        throw ComponentError(QStringLiteral("There is no CD drive number %1; %2 drives were found.")
+                                 .arg(number)
+                                 .arg(DeviceCount()));
+    return m_drives.at(number - 1);
+}
+
+const Drive& TAudioCDGrabber2::currentDrive() const
+{
+    if (m_device < 1)
+        throw ComponentError(QStringLiteral("No CD drive is selected."));
+    return driveAt(m_device);
+}
+
+const TocTrack& TAudioCDGrabber2::currentTocTrack() const
+{
+    if (m_track < 0)
+        throw ComponentError(
+            QStringLiteral("No track is selected on the disc in %1.").arg(currentDrive().path));
+    return m_audioTracks.at(m_track);
+}
+
+TrackTexts TAudioCDGrabber2::currentTexts() const
+{
+    if (m_track < 0)
+        return {};
+    TrackTexts texts = m_track < m_loadedEntry.size() ? m_loadedEntry.at(m_track)
+                       : m_track < m_cdText.size()    ? m_cdText.at(m_track)
+                                                      : TrackTexts{};
+    if (texts.title.isEmpty())
+        texts.title = QStringLiteral("Session1 Track") + QString::number(m_track + 1);
+    return texts;
+}
+
+void TAudioCDGrabber2::forgetDisc()
+{
+    m_toc = {};
+    m_audioTracks.clear();
+    m_cdText.clear();
+    m_track = -1;
+}
+
+void TAudioCDGrabber2::onMediaChanged()
+{
+    clearLoadedEntry();
+    emit OnMediaChange();
+}

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "components/IAudioCDGrabber2.h"
+#include "components/grabber/DiscToc.h"
+#include "components/grabber/Drive.h"
+#include "components/grabber/ReadOptions.h"
+#include "components/grabber/TrackTexts.h"
+
+#include <QList>
+
+#include <memory>
+
+class IAudioFile2;
+class MediaWatcher;
+class TrackReader;
+struct GrabRun;
+
+/// The CD grabber over libcdio and libcdio-paranoia: hardware drives and disc-image drives,
+/// table of contents and CD-Text, grabbing on a worker thread, block reading for playback.
+class TAudioCDGrabber2 final : public IAudioCDGrabber2
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TAudioCDGrabber2)
+public:
+    /// ReadBlock's count is in these: 8 sectors, 8/75 s (about 0.1 s) of audio.
+    static constexpr int SectorsPerBlockUnit = 8;
+
+    /// audioFile is the file every grab writes through.
+    explicit TAudioCDGrabber2(std::unique_ptr<IAudioFile2> audioFile, QObject* parent = nullptr);
+    ~TAudioCDGrabber2() override;
+
+    void Initialize() override;
+    void Uninitialize() override;
+    /// Leaves an open block read alone: playback goes on through a re-read of the same disc.
+    void ReadDisc() override;
+    /// Opens AudioFile() at fileName (its failure is thrown from here), then grabs the current
+    /// track on a worker thread. Throws ComponentError while another grab runs.
+    void GrabToFile(const QString& fileName) override;
+    /// Stops the grab and returns when its worker has written its last; no event of it follows.
+    void AbortGrab() override;
+
+    int DeviceCount() const override;
+    void CurrentDevice(int number) override;
+    int currentDevice() const override;
+    QString DeviceText1() const override;
+    QString DeviceText2() const override;
+    QString DeviceText3() const override;
+    QString DeviceTag() const override;
+
+    int TrackCount() const override;
+    void CurrentTrack(int index) override;
+    int TrackLength1() const override;
+    int TrackLength2() const override;
+    int TrackLength3() const override;
+    QString TrackArtist() const override;
+    QString TrackAlbum() const override;
+    QString TrackTitle() const override;
+    QString TrackGenre() const override;
+    QString TrackYear() const override;
+
+    /// Values outside 0 .. 3 select Synch (1).
+    void GrabMode(int mode) override;
+    /// Values outside 0 .. 2 select Stop (0).
+    void ErrorAction(int action) override;
+    /// Values outside 0 .. 100 select 1.
+    void ReadRetries(int retries) override;
+
+    /// Block reading in plain reads, whatever the grab mode; the error action applies.
+    void BeginRead() override;
+    void EndRead() override;
+    /// count is in units of SectorsPerBlockUnit sectors. Returns an empty array at the end of
+    /// the track, and when no read is open (a player event may still ask after EndRead).
+    QByteArray ReadBlock(int count) override;
+
+    IAudioFile2* AudioFile() override;
+
+    DriveState driveState(int number) const override;
+    DriveDescription describeDrive(int number) const override;
+
+    /// Texts from a loaded CDDB entry, one per audio track in order; they take precedence over
+    /// CD-Text. Dropped when the disc or the drive changes.
+    void setLoadedEntry(const QList<TrackTexts>& texts);
+    void clearLoadedEntry();
+    /// The table of contents of the last ReadDisc, data tracks included.
+    const DiscToc& discToc() const { return m_toc; }
+
+private:
+    const Drive& driveAt(int number) const;
+    const Drive& currentDrive() const;
+    const TocTrack& currentTocTrack() const;
+    TrackTexts currentTexts() const;
+    void forgetDisc();
+    void onMediaChanged();
+    void startGrab(const TocTrack& track);
+    void endGrab();
+
+    std::unique_ptr<IAudioFile2> m_audioFile;
+    QList<Drive> m_drives;
+    QList<DriveDescription> m_descriptions;
+    int m_device = 0; // 1-based; 0 none
+    DiscToc m_toc;
+    QList<TocTrack> m_audioTracks;
+    QList<TrackTexts> m_cdText;
+    QList<TrackTexts> m_loadedEntry;
+    int m_track = -1;
+    ReadOptions m_options;
+    MediaWatcher* m_watcher;
+    std::unique_ptr<TrackReader> m_blockReader;
+    std::unique_ptr<GrabRun> m_grab;
+    quint64 m_grabSerial = 0;
+};

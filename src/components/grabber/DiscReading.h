@@ -1,0 +1,17 @@
+#pragma once
+
+#include "CdioHandles.h"
+#include "DiscToc.h"
+#include "Drive.h"
+
+/// The disc in a drive, opened for reading; nullptr when the drive is empty or holds an ISO 9660
+/// image, which has no CD layout and counts as a data disc. Throws ComponentError when there is
+/// a disc that cannot be read.
+CdIoHandle openDisc(const Drive& drive);
+
+/// Reads the table of contents. Throws ComponentError when the disc has none.
+DiscToc readToc(CdIo_t* device, const Drive& drive);
+
+/// The first sector that cannot be read: an image ends with its data file (libcdio puts the
+/// lead-out there), a hardware disc has no such end below its lead-out.
+int readableEnd(CdIo_t* device, const Drive& drive);

@@ -1,0 +1,71 @@
+#include "Drive.h"
+
+#include "CdioLog.h"
+#include "DiscReading.h"
+#include "components/ComponentError.h"
+
+#include <QFileInfo>
+#include <QtGlobal>
+
+namespace {
+
+constexpr char ImageDrivesVariable[] = "TUNECREST_IMAGE_DRIVES";
+
+QList<Drive> hardwareDrives()
+{
+    CdioMessages quiet;
+    const DeviceList devices(cdio_get_devices(DRIVER_DEVICE));
+    QList<Drive> drives;
+    for (char** device = devices.get(); device && *device; ++device)
+        drives.append({Drive::Kind::Hardware, QString::fromLocal8Bit(*device), {}});
+    return drives;
+}
+
+QString imageFormatOf(const QString& path)
+{
+    return QFileInfo(path).suffix().toUpper();
+}
+
+QString hardwareText(const char* text)
+{
+    return QString::fromLatin1(text).trimmed();
+}
+
+} // namespace
+
+QList<Drive> findDrives()
+{
+    QList<Drive> drives = hardwareDrives();
+    const QString images = qEnvironmentVariable(ImageDrivesVariable);
+    for (const QString& path : images.split(u':', Qt::SkipEmptyParts))
+        drives.append({Drive::Kind::Image, path, imageFormatOf(path)});
+    return drives;
+}
+
+DriveDescription describe(const Drive& drive)
+{
+    if (drive.isImage())
+        return {drive.path, QStringLiteral("Disc Image"), QFileInfo(drive.path).fileName(),
+                drive.imageFormat};
+    CdioMessages quiet;
+    const CdIoHandle device(cdio_open(drive.path.toLocal8Bit().constData(), DRIVER_DEVICE));
+    cdio_hwinfo_t info{};
+    if (!device || !cdio_get_hwinfo(device.get(), &info))
+        return {drive.path, {}, {}, {}};
+    return {drive.path, hardwareText(info.psz_vendor), hardwareText(info.psz_model),
+            hardwareText(info.psz_revision)};
+}
+
+DriveState stateOf(const Drive& drive)
+{
+    try {
+        const CdIoHandle device = openDisc(drive);
+        if (!device)
+            return drive.isImage() && QFileInfo::exists(drive.path) ? DriveState::DataDisc
+                                                                    : DriveState::Empty;
+        const DiscToc toc = readToc(device.get(), drive);
+        return toc.audioTracks().isEmpty() ? DriveState::DataDisc : DriveState::AudioDisc;
+    } catch (const ComponentError&) {
+        return DriveState::Empty;
+    }
+}

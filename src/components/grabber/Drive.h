@@ -1,0 +1,30 @@
+#pragma once
+
+#include "components/IAudioCDGrabber2.h"
+
+#include <QList>
+#include <QString>
+
+/// One drive of the grabber: a hardware CD drive, or a disc-image path standing in for one.
+struct Drive
+{
+    enum class Kind { Hardware, Image };
+
+    Kind kind = Kind::Hardware;
+    QString path;        // device path, or the image's path
+    QString imageFormat; // "CUE", "TOC", "NRG", "ISO" or the upper-case suffix; hardware: empty
+
+    bool isImage() const { return kind == Kind::Image; }
+};
+
+/// The hardware drives libcdio finds, then one image drive per path in TUNECREST_IMAGE_DRIVES
+/// (paths separated by ':').
+QList<Drive> findDrives();
+
+/// Vendor, model and revision of a hardware drive; "Disc Image", file name and format of an
+/// image drive.
+DriveDescription describe(const Drive& drive);
+
+/// Empty, a disc with an audio track, or a data-only disc. A disc that cannot be read at all
+/// counts as Empty, as an unreadable drive does: ReadDisc then says what is wrong with it.
+DriveState stateOf(const Drive& drive);

@@ -1,0 +1,78 @@
+#include "GrabWorker.h"
+
+#include "TrackReader.h"
+#include "components/ComponentError.h"
+#include "components/IAudioFile2.h"
+
+#include <chrono>
+#include <exception>
+
+namespace {
+
+/// Sectors read and written at a time: about a third of a second of audio.
+constexpr int SectorsPerWrite = 25;
+
+/// Lets a progress event through once the grab has moved on by 1 %, but not sooner than 50 ms
+/// after the last one.
+class ProgressGate
+{
+public:
+    bool due(double percent)
+    {
+        const auto now = std::chrono::steady_clock::now();
+        if (percent - m_last < 1.0 || now - m_lastTime < std::chrono::milliseconds(50))
+            return false;
+        m_last = percent;
+        m_lastTime = now;
+        return true;
+    }
+
+private:
+    double m_last = 0.0;
+    std::chrono::steady_clock::time_point m_lastTime{};
+};
+
+} // namespace
+
+GrabWorker::GrabWorker(const Drive& drive, const TocTrack& track, const ReadOptions& options,
+                       IAudioFile2& file, const std::atomic<bool>& cancel)
+    : m_drive(drive), m_track(track), m_options(options), m_file(file), m_cancel(cancel)
+{
+}
+
+void GrabWorker::run()
+{
+    // Nothing thrown here may leave the thread: failures travel as the failed() signal.
+    try {
+        grab();
+    } catch (const ComponentError& error) {
+        emit failed(error.message());
+    } catch (const std::exception& error) {
+        emit failed(QStringLiteral("Grabbing track %1 from %2 failed: %3")
+                        .arg(m_track.number)
+                        .arg(m_drive.path, QString::fromLocal8Bit(error.what())));
+    }
+}
+
+void GrabWorker::grab()
+{
+    ReadEvents events{[this](int retry, int sector) { emit this->retry(retry, sector); },
+                      &m_cancel};
+    TrackReader reader(m_drive, m_track, m_options, std::move(events));
+    ProgressGate gate;
+    std::vector<std::int16_t> pcm;
+    while (!m_cancel.load()) {
+        pcm.clear();
+        if (!reader.readNext(SectorsPerWrite, pcm))
+            break;
+        if (m_cancel.load())
+            return;
+        if (!pcm.empty())
+            m_file.write(pcm);
+        const int done = reader.sectorsDone();
+        if (done < reader.sectorCount() && gate.due(100.0 * done / reader.sectorCount()))
+            emit progress(100.0 * done / reader.sectorCount());
+    }
+    if (!m_cancel.load())
+        emit progress(100.0);
+}

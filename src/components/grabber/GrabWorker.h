@@ -1,0 +1,38 @@
+#pragma once
+
+#include "DiscToc.h"
+#include "Drive.h"
+#include "ReadOptions.h"
+
+#include <QObject>
+
+#include <atomic>
+
+class IAudioFile2;
+
+/// Grabs one track into an open audio file on its own thread. It reports through queued
+/// signals only; the last signal of a complete grab is progress(100.0), of a failed one failed().
+class GrabWorker final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(GrabWorker)
+public:
+    GrabWorker(const Drive& drive, const TocTrack& track, const ReadOptions& options,
+               IAudioFile2& file, const std::atomic<bool>& cancel);
+
+    void run();
+
+signals:
+    void progress(double percent);
+    void retry(int retry, int sector);
+    void failed(const QString& message);
+
+private:
+    void grab();
+
+    Drive m_drive;
+    TocTrack m_track;
+    ReadOptions m_options;
+    IAudioFile2& m_file;
+    const std::atomic<bool>& m_cancel;
+};

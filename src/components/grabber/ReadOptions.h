@@ -1,0 +1,38 @@
+#pragma once
+
+/// How the grabber reads audio sectors.
+enum class ReadMode {
+    Burst,   // plain reads, no checking
+    Synch,   // paranoia: overlapped, verified reads (jitter correction), no scratch repair
+    Secure,  // paranoia: every check and repair it has, re-reads kept out of the drive's cache
+    Paranoid // as Secure, in small reads of 8 sectors a request
+};
+
+/// What becomes of a sector that cannot be read within the retries.
+enum class SectorErrorAction {
+    Stop,    // the read fails, naming device, track and sector
+    Silence, // the sector becomes silence
+    Cut      // the sector is left out
+};
+
+/// The grabber's read options. The component values outside their ranges fall back to these
+/// defaults: GrabMode 1 (Synch), ReadRetries 1, ErrorAction 0 (Stop).
+struct ReadOptions
+{
+    static constexpr int MaxRetries = 100;
+
+    ReadMode mode = ReadMode::Synch;
+    int retries = 1; // further attempts at a sector after its first read fails
+    SectorErrorAction errorAction = SectorErrorAction::Stop;
+
+    static ReadMode modeFromValue(int value)
+    {
+        return value >= 0 && value <= 3 ? static_cast<ReadMode>(value) : ReadMode::Synch;
+    }
+    static int retriesFromValue(int value) { return value >= 0 && value <= MaxRetries ? value : 1; }
+    static SectorErrorAction errorActionFromValue(int value)
+    {
+        return value >= 0 && value <= 2 ? static_cast<SectorErrorAction>(value)
+                                        : SectorErrorAction::Stop;
+    }
+};

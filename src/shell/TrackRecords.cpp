@@ -1,0 +1,34 @@
+#include "shell/TrackRecords.h"
+
+#include "components/IAudioCDGrabber2.h"
+#include "shell/TwoDigits.h"
+
+QString placeholderTitle(int number)
+{
+    return QStringLiteral("Session1 Track") + QString::number(number);
+}
+
+QString formatTrackTime(int minutes, int seconds, int frames)
+{
+    return TwoDigits(minutes) + u':' + TwoDigits(seconds) + u':' + QString::number(frames);
+}
+
+TrackRow readTrackRow(IAudioCDGrabber2& grabber, int index, const QString& comment)
+{
+    const int number = index + 1;
+    grabber.CurrentTrack(index);
+    TrackRow row;
+    const QString title = grabber.TrackTitle();
+    row.caption = title != placeholderTitle(number) ? title : u"Track" + TwoDigits(number);
+    row.record.Title = row.caption;
+    const QString artist = grabber.TrackArtist();
+    row.record.Artist = artist.isEmpty() ? QStringLiteral("Unknown Artist") : artist;
+    const QString album = grabber.TrackAlbum();
+    row.record.Album = album.isEmpty() ? QStringLiteral("Unknown Album") : album;
+    row.time =
+        formatTrackTime(grabber.TrackLength1(), grabber.TrackLength2(), grabber.TrackLength3());
+    row.record.Year = grabber.TrackYear();
+    row.record.Genre = grabber.TrackGenre();
+    row.record.Comment = comment;
+    return row;
+}

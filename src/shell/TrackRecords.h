@@ -1,0 +1,25 @@
+#pragma once
+
+#include "shell/CDFreedinfo.h"
+
+#include <QString>
+
+class IAudioCDGrabber2;
+
+/// What one track of the disc shows in the list.
+struct TrackRow
+{
+    QString caption; // the track name, also the base of the output file name
+    QString time;    // "mm:ss:f" as the grabber measures it
+    CDFreedinfo record;
+};
+
+/// The placeholder title the grabber gives a track of an unidentified disc ("Session1 Track3").
+QString placeholderTitle(int number);
+
+/// Selects track index on the grabber and reads its row: placeholder titles become "Track03",
+/// empty artist and album "Unknown Artist" and "Unknown Album". comment is kept.
+TrackRow readTrackRow(IAudioCDGrabber2& grabber, int index, const QString& comment = {});
+
+/// The list's time text: minutes and seconds with two digits, frames as they are (04:05:7).
+QString formatTrackTime(int minutes, int seconds, int frames);

@@ -1,0 +1,361 @@
+#include "tags/VcEdit.h"
+
+#include <QByteArray>
+#include <QIODevice>
+
+#include <ogg/ogg.h>
+#include <vorbis/codec.h>
+
+#include <optional>
+
+namespace {
+
+constexpr int ReadChunkSize = 1 << 16;
+constexpr int PageSequenceOffset = 18;
+
+QString message(const char* text)
+{
+    return QString::fromLatin1(text);
+}
+
+class OggSync final
+{
+public:
+    OggSync() { ogg_sync_init(&state); }
+    ~OggSync() { ogg_sync_clear(&state); }
+    Q_DISABLE_COPY_MOVE(OggSync)
+
+    ogg_sync_state state;
+};
+
+class OggStream final
+{
+public:
+    explicit OggStream(int serial) { ogg_stream_init(&state, serial); }
+    ~OggStream() { ogg_stream_clear(&state); }
+    Q_DISABLE_COPY_MOVE(OggStream)
+
+    // Segments of the pages read so far that no packet taken out has covered yet.
+    bool holdsMoreData() const { return state.lacing_returned != state.lacing_fill; }
+
+    ogg_stream_state state;
+};
+
+class VorbisHeaderState final
+{
+public:
+    VorbisHeaderState()
+    {
+        vorbis_info_init(&info);
+        vorbis_comment_init(&comment);
+    }
+    ~VorbisHeaderState()
+    {
+        vorbis_comment_clear(&comment);
+        vorbis_info_clear(&info);
+    }
+    Q_DISABLE_COPY_MOVE(VorbisHeaderState)
+
+    bool take(ogg_packet& packet)
+    {
+        return vorbis_synthesis_headerin(&info, &comment, &packet) == 0;
+    }
+
+    vorbis_info info;
+    vorbis_comment comment;
+};
+
+struct PacketClear
+{
+    void operator()(ogg_packet* packet) const { ogg_packet_clear(packet); }
+};
+
+// Hands out the pages of the input one by one. Bytes that do not form a page end the reading:
+// a rewrite must not drop parts of a file silently.
+class PageReader final
+{
+public:
+    explicit PageReader(QIODevice& input) : m_input(input) {}
+
+    bool next(ogg_page& page)
+    {
+        while (true) {
+            const int result = ogg_sync_pageout(&m_sync.state, &page);
+            if (result == 1)
+                return true;
+            if (result < 0)
+                return fail(message("damaged Ogg data"));
+            if (!readMore())
+                return false;
+        }
+    }
+
+    bool atEnd() const { return m_atEnd; }
+    QString error() const { return m_error; }
+
+private:
+    bool readMore()
+    {
+        char* buffer = ogg_sync_buffer(&m_sync.state, ReadChunkSize);
+        const qint64 read = m_input.read(buffer, ReadChunkSize);
+        if (read < 0)
+            return fail(m_input.errorString());
+        if (read == 0) {
+            if (m_sync.state.fill > m_sync.state.returned)
+                return fail(message("the stream ends inside a page"));
+            m_atEnd = true;
+            return false;
+        }
+        ogg_sync_wrote(&m_sync.state, static_cast<long>(read));
+        return true;
+    }
+
+    bool fail(const QString& error)
+    {
+        m_error = error;
+        return false;
+    }
+
+    QIODevice& m_input;
+    OggSync m_sync;
+    QString m_error;
+    bool m_atEnd = false;
+};
+
+// The three Vorbis header packets of one link, and how many pages carried them.
+struct LinkHeaders
+{
+    int serial = 0;
+    QByteArray identification;
+    QByteArray setup;
+    bool endsStream = false;
+    long pages = 0;
+};
+
+QByteArray bytesOf(const ogg_packet& packet)
+{
+    return QByteArray(reinterpret_cast<const char*>(packet.packet), packet.bytes);
+}
+
+ogg_packet packetOf(QByteArray& bytes, ogg_int64_t number)
+{
+    ogg_packet packet{};
+    packet.packet = reinterpret_cast<unsigned char*>(bytes.data());
+    packet.bytes = bytes.size();
+    packet.b_o_s = number == 0;
+    packet.packetno = number;
+    return packet;
+}
+
+QByteArray commentHeader(vorbis_comment& comment)
+{
+    ogg_packet packet;
+    if (vorbis_commentheader_out(&comment, &packet) != 0)
+        return {};
+    const std::unique_ptr<ogg_packet, PacketClear> owner(&packet);
+    return bytesOf(packet);
+}
+
+bool writePage(QIODevice& output, const ogg_page& page)
+{
+    const auto header = reinterpret_cast<const char*>(page.header);
+    const auto body = reinterpret_cast<const char*>(page.body);
+    return output.write(header, page.header_len) == page.header_len &&
+           output.write(body, page.body_len) == page.body_len;
+}
+
+void setPageSequence(ogg_page& page, long sequence)
+{
+    for (int i = 0; i < 4; ++i)
+        page.header[PageSequenceOffset + i] = static_cast<unsigned char>(sequence >> (8 * i));
+    ogg_page_checksum_set(&page);
+}
+
+} // namespace
+
+struct VcEdit::Private
+{
+    bool fail(const QString& text)
+    {
+        error = text;
+        return false;
+    }
+    bool failRead() { return fail(reader->error()); }
+    bool failWrite()
+    {
+        return fail(message("error writing the new stream: ") + output->errorString());
+    }
+
+    bool readHeaders(ogg_page& first, LinkHeaders& link, VorbisHeaderState& vorbis);
+    bool nextHeaderPacket(OggStream& stream, ogg_packet& packet, LinkHeaders& link);
+    bool writeLink(const LinkHeaders& link);
+    bool writeHeaders(const LinkHeaders& link, long& pagesWritten);
+    bool flushPages(OggStream& stream, long& pagesWritten);
+    bool copyAudioPages(const LinkHeaders& link, long sequenceShift);
+    bool readNextLink(LinkHeaders& link);
+
+    std::optional<PageReader> reader;
+    QIODevice* output = nullptr;
+    VorbisHeaderState vorbis;
+    LinkHeaders firstLink;
+    QString error;
+};
+
+bool VcEdit::Private::nextHeaderPacket(OggStream& stream, ogg_packet& packet, LinkHeaders& link)
+{
+    while (true) {
+        const int result = ogg_stream_packetout(&stream.state, &packet);
+        if (result == 1)
+            return true;
+        if (result < 0)
+            return fail(message("damaged Vorbis header"));
+        ogg_page page;
+        if (!reader->next(page))
+            return reader->atEnd() ? fail(message("the stream ends inside its Vorbis headers"))
+                                   : failRead();
+        if (ogg_page_serialno(&page) != link.serial)
+            return fail(message("Ogg files holding several streams are not supported"));
+        ogg_stream_pagein(&stream.state, &page);
+        ++link.pages;
+        link.endsStream = ogg_page_eos(&page);
+    }
+}
+
+bool VcEdit::Private::readHeaders(ogg_page& first, LinkHeaders& link, VorbisHeaderState& vorbis)
+{
+    link = LinkHeaders{};
+    link.serial = ogg_page_serialno(&first);
+    link.pages = 1;
+    link.endsStream = ogg_page_eos(&first);
+    OggStream stream(link.serial);
+    ogg_stream_pagein(&stream.state, &first);
+
+    ogg_packet packet;
+    for (int number = 0; number < 3; ++number) {
+        if (!nextHeaderPacket(stream, packet, link))
+            return false;
+        if (!vorbis.take(packet))
+            return fail(number == 0 ? message("not an Ogg Vorbis stream")
+                                    : message("damaged Vorbis header"));
+        if (number == 0)
+            link.identification = bytesOf(packet);
+        else if (number == 2)
+            link.setup = bytesOf(packet);
+    }
+    // Audio must start on a fresh page; a page mixing both cannot be paginated anew while its
+    // audio stays untouched.
+    if (stream.holdsMoreData())
+        return fail(message("audio data on a Vorbis header page is not supported"));
+    return true;
+}
+
+bool VcEdit::Private::flushPages(OggStream& stream, long& pagesWritten)
+{
+    ogg_page page;
+    while (ogg_stream_flush(&stream.state, &page) != 0) {
+        if (!writePage(*output, page))
+            return failWrite();
+        ++pagesWritten;
+    }
+    return true;
+}
+
+// The identification header alone on the first page, the comment and setup headers on the pages
+// after it, the last of them ending where the audio begins.
+bool VcEdit::Private::writeHeaders(const LinkHeaders& link, long& pagesWritten)
+{
+    QByteArray identification = link.identification;
+    QByteArray comment = commentHeader(vorbis.comment);
+    QByteArray setup = link.setup;
+    if (comment.isEmpty())
+        return fail(message("cannot build the comment header"));
+
+    OggStream stream(link.serial);
+    ogg_packet packet = packetOf(identification, 0);
+    ogg_stream_packetin(&stream.state, &packet);
+    if (!flushPages(stream, pagesWritten))
+        return false;
+    packet = packetOf(comment, 1);
+    ogg_stream_packetin(&stream.state, &packet);
+    packet = packetOf(setup, 2);
+    packet.e_o_s = link.endsStream;
+    ogg_stream_packetin(&stream.state, &packet);
+    return flushPages(stream, pagesWritten);
+}
+
+bool VcEdit::Private::copyAudioPages(const LinkHeaders& link, long sequenceShift)
+{
+    if (link.endsStream)
+        return true;
+    ogg_page page;
+    while (reader->next(page)) {
+        if (ogg_page_serialno(&page) != link.serial || ogg_page_bos(&page))
+            return fail(message("Ogg files holding several streams are not supported"));
+        if (sequenceShift != 0)
+            setPageSequence(page, ogg_page_pageno(&page) + sequenceShift);
+        if (!writePage(*output, page))
+            return failWrite();
+        if (ogg_page_eos(&page))
+            return true;
+    }
+    // A stream that ends without its end-of-stream page is copied as far as it goes.
+    return reader->atEnd() || failRead();
+}
+
+bool VcEdit::Private::writeLink(const LinkHeaders& link)
+{
+    long pagesWritten = 0;
+    return writeHeaders(link, pagesWritten) && copyAudioPages(link, pagesWritten - link.pages);
+}
+
+// The link that follows an ended one in a chained stream; false at the end of the input.
+bool VcEdit::Private::readNextLink(LinkHeaders& link)
+{
+    ogg_page page;
+    if (!reader->next(page))
+        return reader->atEnd() ? false : failRead();
+    if (!ogg_page_bos(&page))
+        return fail(message("damaged Ogg data"));
+    VorbisHeaderState linkVorbis;
+    return readHeaders(page, link, linkVorbis);
+}
+
+VcEdit::VcEdit() : d(std::make_unique<Private>()) {}
+
+VcEdit::~VcEdit() = default;
+
+bool VcEdit::open(QIODevice& input)
+{
+    d->reader.emplace(input);
+    ogg_page first;
+    if (!d->reader->next(first))
+        return d->fail(message("not an Ogg stream"));
+    if (!ogg_page_bos(&first))
+        return d->fail(message("not an Ogg Vorbis stream"));
+    return d->readHeaders(first, d->firstLink, d->vorbis);
+}
+
+vorbis_comment* VcEdit::comments()
+{
+    return &d->vorbis.comment;
+}
+
+bool VcEdit::write(QIODevice& output)
+{
+    if (!d->reader)
+        return d->fail(message("no stream is open"));
+    d->output = &output;
+    if (!d->writeLink(d->firstLink))
+        return false;
+    LinkHeaders link;
+    while (d->readNextLink(link)) {
+        if (!d->writeLink(link))
+            return false;
+    }
+    return d->error.isEmpty();
+}
+
+QString VcEdit::lastError() const
+{
+    return d->error;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class QIODevice;
+struct vorbis_comment;
+
+/// Edits the comments of an Ogg Vorbis file: reads the stream's three Vorbis headers, then writes
+/// the whole stream out again with a new comment header. The header pages are paginated anew;
+/// the audio pages are copied as they are, granule positions included, with only their sequence
+/// numbers moved after the new header pages. Every link of a chained stream receives the same
+/// comments. Streams multiplexed with others and damaged streams are refused.
+class VcEdit final
+{
+public:
+    VcEdit();
+    ~VcEdit();
+    Q_DISABLE_COPY_MOVE(VcEdit)
+
+    /// Reads the Vorbis headers at the start of input, which stays in use until write().
+    /// False when they cannot be read; lastError() says why.
+    bool open(QIODevice& input);
+
+    /// The comment block: the comments read by open(), written out by write().
+    vorbis_comment* comments();
+
+    /// Writes the whole stream to output with the comment block as its comment header.
+    /// False on a read or write error or a damaged stream; lastError() says why.
+    bool write(QIODevice& output);
+
+    QString lastError() const;
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};

@@ -55,10 +55,7 @@ bool TAudioFile2::IsOpen() const
     return m_open;
 }
 
-void TAudioFile2::OptionFlag(int flags)
-{
-    m_optionFlag = flags;
-}
+void TAudioFile2::OptionFlag(int) {}
 
 void TAudioFile2::open(const QString& path)
 {

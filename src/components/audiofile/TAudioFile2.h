@@ -13,7 +13,7 @@
 /// an existing file. A write error removes the file and throws; Close() completes it (headers,
 /// LAME tag, end of stream, index), also when the grab stopped midway. The file is written on
 /// the grabber's thread between open() and Close(); the other calls come between grabs.
-/// OptionFlag is kept and has no effect on the files.
+/// OptionFlag has no effect on the files.
 class TAudioFile2 final : public IAudioFile2
 {
 public:
@@ -37,9 +37,6 @@ public:
     void open(const QString& path) override;
     void write(std::span<const std::int16_t> samples) override;
 
-    const OutputFormat& format() const { return m_format; }
-    int optionFlag() const { return m_optionFlag; }
-
 private:
     void choose(OutputFormat format);
     [[noreturn]] void refuse(const QString& message);
@@ -47,5 +44,4 @@ private:
     OutputFormat m_format;
     std::unique_ptr<AudioWriter> m_writer;
     std::atomic<bool> m_open = false; // IsOpen may be asked from another thread
-    int m_optionFlag = 0;
 };

@@ -87,7 +87,7 @@ TEST_F(OggTagTest, CommentsAreReplacedInOrderAsUtf8)
 {
     const QString file = ogg();
     QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
-    const QByteArray audio = MediaProbe::decode(file);
+    const QByteArray audio = MediaProbe::decodeBytes(file);
     ASSERT_FALSE(audio.isEmpty());
 
     EXPECT_TRUE(WriteOGGTag(file, threeFields()));
@@ -103,7 +103,7 @@ TEST_F(OggTagTest, CommentsAreReplacedInOrderAsUtf8)
     EXPECT_EQ(QString::fromUtf8(reader.tag()->album().toCString(true)),
               QStringLiteral("日本 Live"));
 
-    EXPECT_EQ(MediaProbe::decode(file), audio);
+    EXPECT_EQ(MediaProbe::decodeBytes(file), audio);
     EXPECT_EQ(modeBits(file), QFileDevice::ReadOwner | QFileDevice::ReadGroup);
     EXPECT_EQ(entries(), QStringList{QStringLiteral("song.ogg")});
 }
@@ -131,7 +131,7 @@ TEST_F(OggTagTest, LongCommentsMoveAudioPagesButKeepThemWhole)
 {
     const QString file = ogg();
     const QList<Page> before = pagesOf(readAll(file));
-    const QByteArray audio = MediaProbe::decode(file);
+    const QByteArray audio = MediaProbe::decodeBytes(file);
     OGGTag tag;
     tag.comment = QString(100000, u'c'); // needs more than one header page
 
@@ -148,7 +148,7 @@ TEST_F(OggTagTest, LongCommentsMoveAudioPagesButKeepThemWhole)
         EXPECT_EQ(newAudio[i].body, oldAudio[i].body);
     }
     QString errors;
-    EXPECT_EQ(MediaProbe::decode(file, &errors), audio);
+    EXPECT_EQ(MediaProbe::decodeBytes(file, &errors), audio);
     EXPECT_EQ(errors, QString());
 }
 
@@ -157,13 +157,13 @@ TEST_F(OggTagTest, EveryLinkOfAChainedStreamGetsTheComments)
     const QString file = path(QStringLiteral("chain.ogg"));
     writeAll(file, readAll(ogg(QStringLiteral("a.ogg"), 440)) +
                        readAll(ogg(QStringLiteral("b.ogg"), 220)));
-    const QByteArray audio = MediaProbe::decode(file);
+    const QByteArray audio = MediaProbe::decodeBytes(file);
 
     EXPECT_TRUE(WriteOGGTag(file, threeFields()));
     const QByteArray after = readAll(file);
     EXPECT_EQ(after.count("Title=\xCE\xA9mega Song"), 2);
     EXPECT_FALSE(after.contains("Old"));
-    EXPECT_EQ(MediaProbe::decode(file), audio);
+    EXPECT_EQ(MediaProbe::decodeBytes(file), audio);
 }
 
 TEST_F(OggTagTest, TempSiblingIsReplacedAndNeverTheFileItself)

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+/// A new output file, created exclusively: an existing file at the path is never opened, let
+/// alone truncated. Until commit() succeeds the file counts as incomplete, and an incomplete file
+/// is removed when the object goes away (after a write error, a failed completion, or when the
+/// writer is dropped), so no half-written file is ever left that looks finished.
+class OutputFile
+{
+public:
+    /// Throws ComponentError when the file exists or cannot be created.
+    explicit OutputFile(const QString& path);
+    ~OutputFile();
+
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    const QString& path() const { return m_path; }
+
+    /// Appends at the current position; throws ComponentError on failure.
+    void write(const void* data, std::size_t size);
+    /// Overwrites bytes at offset and returns to where it was.
+    void writeAt(std::int64_t offset, const void* data, std::size_t size);
+
+    /// For C callbacks that must not throw: false on failure, with the error kept for
+    /// throwIfFailed().
+    bool tryWrite(const void* data, std::size_t size) noexcept;
+    bool trySeek(std::int64_t offset) noexcept;
+    void throwIfFailed() const;
+
+    std::int64_t position() const { return m_position; }
+    std::int64_t size() const { return m_size; }
+
+    /// Flushes and closes the file; from then on it is complete and stays.
+    void commit();
+
+private:
+    struct Closer
+    {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+
+    [[noreturn]] void fail() const;
+
+    QString m_path;
+    std::unique_ptr<std::FILE, Closer> m_file;
+    std::int64_t m_position = 0; // tracked here: asking the stream costs a system call
+    std::int64_t m_size = 0;
+    int m_error = 0; // errno of the first failed tryWrite/trySeek
+};

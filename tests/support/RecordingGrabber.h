@@ -1,0 +1,54 @@
+#pragma once
+
+#include "components/IAudioCDGrabber2.h"
+
+#include <QStringList>
+
+/// A grabber that records the grab options it is given, as "GrabMode(1)" etc., in call order.
+/// Everything else does nothing.
+class RecordingGrabber final : public IAudioCDGrabber2
+{
+public:
+    explicit RecordingGrabber(QStringList& log) : m_log(log) {}
+
+    void GrabMode(int mode) override { record("GrabMode", mode); }
+    void ErrorAction(int action) override { record("ErrorAction", action); }
+    void ReadRetries(int retries) override { record("ReadRetries", retries); }
+
+    void Initialize() override {}
+    void Uninitialize() override {}
+    void ReadDisc() override {}
+    void GrabToFile(const QString&) override {}
+    void AbortGrab() override {}
+    int DeviceCount() const override { return 0; }
+    void CurrentDevice(int) override {}
+    int currentDevice() const override { return 0; }
+    QString DeviceText1() const override { return {}; }
+    QString DeviceText2() const override { return {}; }
+    QString DeviceText3() const override { return {}; }
+    QString DeviceTag() const override { return {}; }
+    int TrackCount() const override { return 0; }
+    void CurrentTrack(int) override {}
+    int TrackLength1() const override { return 0; }
+    int TrackLength2() const override { return 0; }
+    int TrackLength3() const override { return 0; }
+    QString TrackArtist() const override { return {}; }
+    QString TrackAlbum() const override { return {}; }
+    QString TrackTitle() const override { return {}; }
+    QString TrackGenre() const override { return {}; }
+    QString TrackYear() const override { return {}; }
+    void BeginRead() override {}
+    void EndRead() override {}
+    QByteArray ReadBlock(int) override { return {}; }
+    IAudioFile2* AudioFile() override { return nullptr; }
+    DriveState driveState(int) const override { return DriveState::Empty; }
+    DriveDescription describeDrive(int) const override { return {}; }
+
+private:
+    void record(const char* name, int value)
+    {
+        m_log << QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(value);
+    }
+
+    QStringList& m_log;
+};

@@ -10,6 +10,7 @@
 #include "rip/WriteTags.h"
 #include "settings/SettingsFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>

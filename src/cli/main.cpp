@@ -6,8 +6,8 @@
 #include "components/ComponentError.h"
 #include "components/IAudioCDGrabber2.h"
 #include "components/Platform.h"
-#include "components/audiofile/AudioFile.h"
-#include "components/audiofile/LameEncoder.h"
+#include "components/audiofile/TAudioFile2.h"
+#include "components/audiofile/TAudioFile2LameEnc.h"
 #include "components/grabber/AudioCDGrabber.h"
 #include "rip/EncoderConfiguration.h"
 #include "settings/SettingsFile.h"
@@ -92,8 +92,8 @@ void listTracks(IAudioCDGrabber2& grabber)
         const int seconds = grabber.TrackLength1() * 60 + grabber.TrackLength2();
         out() << QStringLiteral("  %1  %2:%3  %4  %5  %6\n")
                      .arg(i + 1, 2)
-                     .arg(seconds / 60, 2, 10, u'0')
-                     .arg(seconds % 60, 2, 10, u'0')
+                     .arg(seconds / 60, 2, 10, QChar(u'0'))
+                     .arg(seconds % 60, 2, 10, QChar(u'0'))
                      .arg(row.caption, row.record.Artist, row.record.Album);
     }
 }

@@ -4,7 +4,9 @@
 #include "components/audiofile/OutputFile.h"
 #include "components/audiofile/PcmConverter.h"
 
-#include <QRandomGenerator>
+#include <QFileInfo>
+
+#include <vector>
 
 #include <vorbis/vorbisenc.h>
 
@@ -106,29 +108,47 @@ vorbis_info* configured(VorbisInfo& info, const VorbisFormat& f)
     return &info.info;
 }
 
+// The stream's serial number comes from the file's name rather than chance, so the same track
+// ripped twice gives the same bytes; a serial only has to differ between streams of one file.
+int streamSerialFor(const QString& path)
+{
+    std::uint32_t hash = 2166136261u; // FNV-1a
+    for (const char c : QFileInfo(path).fileName().toUtf8()) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 16777619u;
+    }
+    return static_cast<int>(hash);
+}
+
 class VorbisWriter final : public AudioWriter
 {
 public:
     VorbisWriter(const VorbisFormat& format, const QString& path)
-        : m_dsp(configured(m_info, format)), m_block(&m_dsp.dsp),
-          m_stream(static_cast<int>(QRandomGenerator::global()->generate())),
+        : m_dsp(configured(m_info, format)), m_block(&m_dsp.dsp), m_stream(streamSerialFor(path)),
           m_converter(format.sampleRate, format.channels, AV_SAMPLE_FMT_FLTP), m_file(path)
     {
+        m_staged.reserve(StagedSamples);
         writeHeaders();
     }
 
+    // The encoder's block decisions depend on how much audio each call hands it, so the audio is
+    // handed over in pieces of one fixed size whatever the caller's pieces: the same track gives
+    // the same bytes whether it comes straight from the disc or from a spool file.
     void write(std::span<const std::int16_t> samples) override
     {
-        const int capacity = m_converter.maxFramesFor(static_cast<int>(samples.size() / 2));
-        // libswresample writes straight into the encoder's own buffer.
-        float** buffer = vorbis_analysis_buffer(&m_dsp.dsp, capacity);
-        const int frames = m_converter.convertInto(
-            samples, reinterpret_cast<std::uint8_t* const*>(buffer), capacity);
-        submit(frames);
+        while (!samples.empty()) {
+            const std::size_t room = StagedSamples - m_staged.size();
+            const std::size_t take = std::min(room, samples.size());
+            m_staged.insert(m_staged.end(), samples.begin(), samples.begin() + take);
+            samples = samples.subspan(take);
+            if (m_staged.size() == StagedSamples)
+                encodeStaged();
+        }
     }
 
     void finish() override
     {
+        encodeStaged();
         for (auto rest = m_converter.drain(); rest.frames > 0; rest = m_converter.drain()) {
             float** buffer = vorbis_analysis_buffer(&m_dsp.dsp, rest.frames);
             for (int ch = 0; ch < m_info.info.channels; ++ch)
@@ -143,6 +163,22 @@ public:
     }
 
 private:
+    static constexpr std::size_t StagedSamples = 4096 * 2; // stereo frames of CD audio
+
+    void encodeStaged()
+    {
+        if (m_staged.empty())
+            return;
+        const std::span<const std::int16_t> samples(m_staged);
+        const int capacity = m_converter.maxFramesFor(static_cast<int>(samples.size() / 2));
+        // libswresample writes straight into the encoder's own buffer.
+        float** buffer = vorbis_analysis_buffer(&m_dsp.dsp, capacity);
+        const int frames = m_converter.convertInto(
+            samples, reinterpret_cast<std::uint8_t* const*>(buffer), capacity);
+        m_staged.clear();
+        submit(frames);
+    }
+
     void writeHeaders()
     {
         ogg_packet id, comments, codebooks;
@@ -191,6 +227,7 @@ private:
     OggStream m_stream;
     PcmConverter m_converter;
     OutputFile m_file;
+    std::vector<std::int16_t> m_staged;
 };
 
 } // namespace

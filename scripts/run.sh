@@ -14,4 +14,5 @@ export TUNECREST_IMAGE_DRIVES="${TUNECREST_IMAGE_DRIVES:-$PWD/$BUILD/sample/Tune
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     exec "$BUILD/src/tunecrest"
 fi
-exec "$BUILD/src/tunecrest-rip" --version
+# No display: rip the sample disc from the terminal into ./ripped.
+exec "$BUILD/src/tunecrest-rip" --drive "$BUILD/sample/TunecrestSampler.cue" --output "$PWD/ripped" "$@"

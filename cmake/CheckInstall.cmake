@@ -1,0 +1,17 @@
+# Installs the build into PREFIX and fails when a file a user needs is missing.
+file(REMOVE_RECURSE ${PREFIX})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX}
+    RESULT_VARIABLE result OUTPUT_QUIET)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "cmake --install failed")
+endif()
+foreach(file
+        bin/tunecrest bin/tunecrest-rip bin/mp3enc.dll
+        share/applications/tunecrest.desktop
+        share/icons/hicolor/scalable/apps/tunecrest.svg
+        share/tunecrest/help/index.html)
+    if(NOT EXISTS ${PREFIX}/${file})
+        message(FATAL_ERROR "not installed: ${file}")
+    endif()
+endforeach()
+file(REMOVE_RECURSE ${PREFIX})

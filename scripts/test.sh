@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, starts the services the tests need, and runs every test.
+# Installs what is missing, builds, starts the services the tests need, and runs every test:
+# once on the normal build and once on a build with the address and undefined-behaviour
+# sanitizers (skip that one with SANITIZE=0).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,3 +15,11 @@ start_services
 trap stop_services EXIT
 
 ctest --test-dir "$BUILD" --output-on-failure -j "$(nproc)" "$@"
+
+if [ "${SANITIZE:-1}" != 0 ]; then
+    cmake -S . -B "$BUILD-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DTUNECREST_SANITIZE=ON
+    cmake --build "$BUILD-sanitize"
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        ctest --test-dir "$BUILD-sanitize" --output-on-failure -j "$(nproc)" -E clang_format "$@"
+fi

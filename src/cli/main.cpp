@@ -19,6 +19,7 @@
 #include <QTextStream>
 #include <QThread>
 
+#include <malloc.h>
 #include <unistd.h>
 
 namespace {
@@ -159,6 +160,11 @@ int rip(const CliOptions& options)
 
 int main(int argc, char* argv[])
 {
+    // The secure reader allocates blocks of several megabytes for each track, on the grab's own
+    // thread. glibc would raise its mmap threshold after the first such block is freed and keep
+    // the next ones in per-thread heaps, so a long rip would hold the peak of every thread at
+    // once; a fixed threshold returns them to the system when a track ends.
+    mallopt(M_MMAP_THRESHOLD, 2 * 1024 * 1024);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tunecrest-rip"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TUNECREST_VERSION));

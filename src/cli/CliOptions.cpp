@@ -29,14 +29,19 @@ const OptionSpec* findOption(const QString& arg)
     return nullptr;
 }
 
+std::optional<int> lookUp(const QHash<QString, int>& names, const QString& name)
+{
+    const auto it = names.constFind(name.toLower());
+    return it == names.cend() ? std::nullopt : std::optional<int>(*it);
+}
+
 std::optional<int> formatNumber(const QString& name)
 {
     static const QHash<QString, int> formats = {{QStringLiteral("mp3"), 0},
                                                 {QStringLiteral("wav"), 1},
                                                 {QStringLiteral("wma"), 2},
                                                 {QStringLiteral("ogg"), 3}};
-    const auto it = formats.constFind(name.toLower());
-    return it == formats.cend() ? std::nullopt : std::optional<int>(*it);
+    return lookUp(formats, name);
 }
 
 std::optional<int> schemeNumber(const QString& name)
@@ -45,8 +50,7 @@ std::optional<int> schemeNumber(const QString& name)
                                                 {QStringLiteral("artist"), 1},
                                                 {QStringLiteral("album"), 2},
                                                 {QStringLiteral("artist-album"), 3}};
-    const auto it = schemes.constFind(name.toLower());
-    return it == schemes.cend() ? std::nullopt : std::optional<int>(*it);
+    return lookUp(schemes, name);
 }
 
 std::optional<int> positiveNumber(const QString& text)

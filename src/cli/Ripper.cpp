@@ -148,52 +148,58 @@ int Ripper::run()
 
 void Ripper::ripDirect(RipTrack& track)
 {
-    IAudioFile2& file = *m_grabber.AudioFile();
     try {
-        configureEncoder(m_settings, m_options.outputFormat, file, *m_lame, QString());
-        if (file.IsOpen())
-            file.Close();
-        track.state = RipTrack::State::Reading;
-        m_reporter.trackStarted(track);
-        m_grabber.GrabToFile(track.path);
-        const bool complete = waitForGrab(track);
-        if (file.IsOpen())
-            file.Close();
-        if (!complete)
-            return;
-        finishTrack(track);
+        configureEncoder(m_settings, m_options.outputFormat, *m_grabber.AudioFile(), *m_lame,
+                         QString());
+        if (grab(track, track.path))
+            finishTrack(track);
     } catch (const std::exception& e) {
-        try {
-            if (file.IsOpen())
-                file.Close();
-        } catch (const std::exception&) {
-            // The track has failed already; its file goes below.
-        }
         failTrack(track, QString::fromUtf8(e.what()));
     }
 }
 
 void Ripper::readToSpool(RipTrack& track)
 {
-    IAudioFile2& spool = *m_grabber.AudioFile();
     track.spool = QDir(QDir::tempPath())
                       .filePath(QStringLiteral("tunecrest-rip-%1-%2.pcm")
                                     .arg(QCoreApplication::applicationPid())
                                     .arg(track.number));
     QFile::remove(track.spool); // a leftover of a crashed run with the same process id
     try {
-        if (spool.IsOpen())
-            spool.Close();
-        track.state = RipTrack::State::Reading;
-        m_reporter.trackStarted(track);
-        m_grabber.GrabToFile(track.spool);
-        const bool complete = waitForGrab(track);
-        if (spool.IsOpen())
-            spool.Close();
-        if (complete)
+        if (grab(track, track.spool))
             track.state = RipTrack::State::Encoding;
     } catch (const std::exception& e) {
         failTrack(track, QString::fromUtf8(e.what()));
+    }
+}
+
+bool Ripper::grab(RipTrack& track, const QString& target)
+{
+    IAudioFile2& file = *m_grabber.AudioFile();
+    closeAudioFile();
+    track.state = RipTrack::State::Reading;
+    m_reporter.trackStarted(track);
+    bool complete = false;
+    try {
+        m_grabber.GrabToFile(target);
+        complete = waitForGrab(track);
+        if (file.IsOpen())
+            file.Close();
+    } catch (...) {
+        closeAudioFile();
+        throw;
+    }
+    return complete;
+}
+
+void Ripper::closeAudioFile()
+{
+    IAudioFile2& file = *m_grabber.AudioFile();
+    try {
+        if (file.IsOpen())
+            file.Close();
+    } catch (const std::exception&) {
+        // Only a file of a track that has failed is still open here; the track's files go.
     }
 }
 
@@ -319,13 +325,7 @@ void Ripper::interrupt()
 void Ripper::removeUnfinished()
 {
     m_pool.waitForDone();
-    IAudioFile2& file = *m_grabber.AudioFile();
-    try {
-        if (file.IsOpen())
-            file.Close();
-    } catch (const std::exception&) {
-        // Its file is removed below.
-    }
+    closeAudioFile();
     for (RipTrack& track : m_tracks) {
         if (track.state == RipTrack::State::Done || track.state == RipTrack::State::Failed)
             continue;

@@ -79,6 +79,10 @@ private:
     bool isTaken(const QString& path) const;
     void ripDirect(RipTrack& track);
     void readToSpool(RipTrack& track);
+    /// Reads the current track into target through the grabber's audio file and closes it; false
+    /// when the read did not complete.
+    bool grab(RipTrack& track, const QString& target);
+    void closeAudioFile();
     bool waitForGrab(RipTrack& track);
     void startEncoder(qsizetype index);
     void encoderFinished(qsizetype index, const QString& error);

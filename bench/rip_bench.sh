@@ -4,11 +4,13 @@
 # instead: cd-paranoia reading each track into ffmpeg (wmav2), lame or oggenc.
 # Prints x real time, our/their ratios and peak memory.
 #
-#   bash bench/rip_bench.sh [BUILD_DIR] [MINUTES]
+#   bash bench/rip_bench.sh [BUILD_DIR] [MINUTES] [RUNS]
+# Each figure is the best of RUNS runs (default 2), since a shared machine's timings wander.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${1:-build}
 MINUTES=${2:-40}
+RUNS=${3:-2}
 TRACKS=10
 RIP="$BUILD/src/tunecrest-rip"
 MAKE_DISC="$BUILD/tests/fixtures/tunecrest-make-disc"
@@ -26,14 +28,22 @@ AUDIO_SECONDS=$((MINUTES * 60))
 export XDG_CONFIG_HOME="$WORK/cfg"
 mkdir -p "$XDG_CONFIG_HOME"
 
-# time_run OUTVAR_SECONDS OUTVAR_KB command...: wall seconds and peak resident memory.
+# time_run OUTVAR_SECONDS OUTVAR_KB OUTPUT_DIR command...: the best wall seconds and the largest
+# peak resident memory over RUNS runs; OUTPUT_DIR is emptied before each run.
 time_run() {
-    local stats="$WORK/time.txt"
-    /usr/bin/time -f '%e %M' -o "$stats" "${@:3}" >/dev/null 2>"$WORK/stderr.txt" || {
-        cat "$WORK/stderr.txt"; exit 1; }
-    read -r secs kb <"$stats"
-    printf -v "$1" '%s' "$secs"
-    printf -v "$2" '%s' "$kb"
+    local stats="$WORK/time.txt" best="" peak=0 secs kb
+    for ((run = 0; run < RUNS; run++)); do
+        rm -rf "$3"
+        /usr/bin/time -f '%e %M' -o "$stats" "${@:4}" >/dev/null 2>"$WORK/stderr.txt" || {
+            cat "$WORK/stderr.txt"; exit 1; }
+        read -r secs kb <"$stats"
+        if [ -z "$best" ] || awk -v a="$secs" -v b="$best" 'BEGIN { exit !(a < b) }'; then
+            best=$secs
+        fi
+        [ "$kb" -gt "$peak" ] && peak=$kb
+    done
+    printf -v "$1" '%s' "$best"
+    printf -v "$2" '%s' "$peak"
 }
 
 their_pipeline() {
@@ -53,16 +63,15 @@ export IMAGE TRACKS
 xrt() { awk -v a="$AUDIO_SECONDS" -v s="$1" 'BEGIN { printf "%.1f", a / s }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b / a }'; }
 
-echo "Rip benchmark: ${MINUTES} min disc image, ${TRACKS} tracks, $(nproc) cores"
+echo "Rip benchmark: ${MINUTES} min disc image, ${TRACKS} tracks, $(nproc) cores, best of $RUNS"
 printf '%-5s %12s %12s %12s %10s %10s %14s %8s\n' format "ours -j1" "ours -j2" theirs "j1/theirs" "j2/j1" "peak MB j1/j2" theirs_MB
 for format in wma mp3 ogg; do
-    time_run t1 m1 "$RIP" -q -d "$IMAGE" -f "$format" -j 1 -o "$WORK/j1-$format"
-    time_run t2 m2 "$RIP" -q -d "$IMAGE" -f "$format" -j 2 -o "$WORK/j2-$format"
-    time_run t3 m3 bash -c "their_pipeline $format '$WORK/theirs-$format'"
+    time_run t1 m1 "$WORK/out" "$RIP" -q -d "$IMAGE" -f "$format" -j 1 -o "$WORK/out"
+    time_run t2 m2 "$WORK/out" "$RIP" -q -d "$IMAGE" -f "$format" -j 2 -o "$WORK/out"
+    time_run t3 m3 "$WORK/out" bash -c "their_pipeline $format '$WORK/out'"
     printf '%-5s %11sx %11sx %11sx %10s %10s %7s/%-6s %8s\n' "$format" \
         "$(xrt "$t1")" "$(xrt "$t2")" "$(xrt "$t3")" \
         "$(ratio "$t1" "$t3")" "$(ratio "$t2" "$t1")" \
         "$((m1 / 1024))" "$((m2 / 1024))" "$((m3 / 1024))"
-    rm -rf "$WORK/j1-$format" "$WORK/j2-$format" "$WORK/theirs-$format"
 done
 echo "(theirs_MB: the largest single process of the pipeline)"

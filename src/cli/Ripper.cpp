@@ -124,7 +124,8 @@ int Ripper::run()
         m_grabber.CurrentTrack(track.number - 1);
         track.path = chooseOutputPath(track);
         if (spooling()) {
-            waitUntil([this] { return m_running < m_jobs || m_interrupted; });
+            // One track read ahead: when an encoder finishes, the next track is ready for it.
+            waitUntil([this] { return m_running <= m_jobs || m_interrupted; });
             if (m_interrupted)
                 break;
             readToSpool(track);

@@ -1,5 +1,6 @@
 #include "cli/CliOptions.h"
 #include "cli/ProgressReporter.h"
+#include "cli/QueuedAudioFile.h"
 #include "cli/Ripper.h"
 #include "cli/SignalWatcher.h"
 #include "cli/SpoolFile.h"
@@ -106,7 +107,7 @@ int rip(const CliOptions& options)
     if (options.jobs > 1)
         grabberFile = std::make_unique<SpoolFile>();
     else
-        grabberFile = std::make_unique<TAudioFile2>();
+        grabberFile = std::make_unique<QueuedAudioFile>(std::make_unique<TAudioFile2>());
     TAudioCDGrabber2 grabber(std::move(grabberFile));
     grabber.Initialize();
     if (grabber.DeviceCount() < 1)

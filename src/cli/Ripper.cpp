@@ -10,7 +10,6 @@
 #include "rip/WriteTags.h"
 #include "settings/SettingsFile.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -23,31 +22,40 @@ namespace {
 
 constexpr qint64 SpoolChunkBytes = 588 * 4 * 64; // 64 sectors of CD audio
 
-// Encodes a spooled track on a pool thread. Returns the error text, empty on success.
-QString encodeSpool(IAudioFile2& file, const QString& spool, const QString& out,
-                    const std::atomic<bool>& cancel)
+struct EncodeResult
 {
+    QString error; // empty on success
+    bool created = false;
+};
+
+// Encodes a spooled track on a pool thread.
+EncodeResult encodeSpool(IAudioFile2& file, const QString& spool, const QString& out,
+                         const std::atomic<bool>& cancel)
+{
+    EncodeResult result;
     try {
         QFile in(spool);
         if (!in.open(QIODevice::ReadOnly))
-            return QStringLiteral("Cannot read %1: %2").arg(spool, in.errorString());
+            return {QStringLiteral("Cannot read %1: %2").arg(spool, in.errorString())};
         file.open(out);
+        result.created = true;
         std::vector<std::int16_t> buffer(SpoolChunkBytes / sizeof(std::int16_t));
         for (;;) {
             if (cancel)
                 break;
             const qint64 got = in.read(reinterpret_cast<char*>(buffer.data()), SpoolChunkBytes);
             if (got < 0)
-                return QStringLiteral("Cannot read %1: %2").arg(spool, in.errorString());
+                throw ComponentError(
+                    QStringLiteral("Cannot read %1: %2").arg(spool, in.errorString()));
             if (got == 0)
                 break;
             file.write(std::span(buffer.data(), static_cast<size_t>(got) / sizeof(std::int16_t)));
         }
         file.Close();
-        return {};
     } catch (const std::exception& e) {
-        return QString::fromUtf8(e.what());
+        result.error = QString::fromUtf8(e.what());
     }
+    return result;
 }
 
 double trackSeconds(const IAudioCDGrabber2& grabber)
@@ -161,12 +169,12 @@ void Ripper::ripDirect(RipTrack& track)
 
 void Ripper::readToSpool(RipTrack& track)
 {
-    track.spool = QDir(QDir::tempPath())
-                      .filePath(QStringLiteral("tunecrest-rip-%1-%2.pcm")
-                                    .arg(QCoreApplication::applicationPid())
-                                    .arg(track.number));
-    QFile::remove(track.spool); // a leftover of a crashed run with the same process id
     try {
+        if (!m_spoolDir.isValid())
+            throw ComponentError(
+                QStringLiteral("Cannot make a folder for the read tracks in %1: %2")
+                    .arg(QDir::tempPath(), m_spoolDir.errorString()));
+        track.spool = m_spoolDir.filePath(QStringLiteral("track%1.pcm").arg(track.number));
         if (grab(track, track.spool))
             track.state = RipTrack::State::Encoding;
     } catch (const std::exception& e) {
@@ -183,6 +191,7 @@ bool Ripper::grab(RipTrack& track, const QString& target)
     bool complete = false;
     try {
         m_grabber.GrabToFile(target);
+        track.fileCreated = track.fileCreated || target == track.path;
         complete = waitForGrab(track);
         if (file.IsOpen())
             file.Close();
@@ -254,20 +263,22 @@ void Ripper::startEncoder(qsizetype index)
     ++m_running;
     m_pool.start([this, index, file, lame, spool = track.spool, out = track.path,
                   cancel = track.cancel] {
-        const QString error = encodeSpool(*file, spool, out, *cancel);
+        const EncodeResult result = encodeSpool(*file, spool, out, *cancel);
         QMetaObject::invokeMethod(
-            this, [this, index, error] { encoderFinished(index, error); }, Qt::QueuedConnection);
+            this, [this, index, result] { encoderFinished(index, result.error, result.created); },
+            Qt::QueuedConnection);
     });
 }
 
-void Ripper::encoderFinished(qsizetype index, const QString& error)
+void Ripper::encoderFinished(qsizetype index, const QString& error, bool created)
 {
     --m_running;
     RipTrack& track = m_tracks[index];
+    track.fileCreated = created;
     QFile::remove(track.spool);
     track.spool.clear();
     if (m_interrupted) {
-        QFile::remove(track.path); // cut short: the file holds part of the track
+        removeOwnFile(track); // cut short: the file holds part of the track
         track.state = RipTrack::State::Failed;
     } else if (!error.isEmpty())
         failTrack(track, error);
@@ -296,12 +307,19 @@ void Ripper::failTrack(RipTrack& track, const QString& error)
 {
     track.state = RipTrack::State::Failed;
     track.error = error.isEmpty() ? QStringLiteral("the read ended early") : error;
-    // Only a file this run created is removed; a file that existed was never chosen.
-    if (!track.path.isEmpty())
-        QFile::remove(track.path);
+    removeOwnFile(track);
     if (!track.spool.isEmpty())
         QFile::remove(track.spool);
     m_reporter.trackFailed(track);
+}
+
+void Ripper::removeOwnFile(RipTrack& track)
+{
+    // Only a file this run created goes: if another program made one of that name between the
+    // choice of the name and the start of the track, creating ours failed and theirs stays.
+    if (track.fileCreated)
+        QFile::remove(track.path);
+    track.fileCreated = false;
 }
 
 void Ripper::waitUntil(const std::function<bool()>& done)
@@ -330,8 +348,7 @@ void Ripper::removeUnfinished()
     for (RipTrack& track : m_tracks) {
         if (track.state == RipTrack::State::Done || track.state == RipTrack::State::Failed)
             continue;
-        if (track.state != RipTrack::State::Waiting)
-            QFile::remove(track.path);
+        removeOwnFile(track);
         if (!track.spool.isEmpty())
             QFile::remove(track.spool);
     }

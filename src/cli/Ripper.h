@@ -3,8 +3,10 @@
 #include "cli/CliOptions.h"
 #include "shell/TrackRecords.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QObject>
+#include <QTemporaryDir>
 #include <QThreadPool>
 
 #include <atomic>
@@ -34,9 +36,10 @@ struct RipTrack
 
     int number = 0; // 1-based
     TrackRow row;
-    double seconds = 0; // audio length
-    QString path;       // output file, once chosen
-    QString spool;      // the read PCM while it waits for its encoder
+    double seconds = 0;       // audio length
+    QString path;             // output file, once chosen
+    QString spool;            // the read PCM while it waits for its encoder
+    bool fileCreated = false; // this run made the file at path
     State state = State::Waiting;
     QString error;
     qint64 size = 0;
@@ -85,7 +88,8 @@ private:
     void closeAudioFile();
     bool waitForGrab(RipTrack& track);
     void startEncoder(qsizetype index);
-    void encoderFinished(qsizetype index, const QString& error);
+    void encoderFinished(qsizetype index, const QString& error, bool created);
+    void removeOwnFile(RipTrack& track);
     void finishTrack(RipTrack& track);
     void failTrack(RipTrack& track, const QString& error);
     void waitUntil(const std::function<bool()>& done);
@@ -104,5 +108,7 @@ private:
     int m_running = 0;
     bool m_interrupted = false;
     QEventLoop* m_wait = nullptr;
+    // Read tracks waiting for their encoders; removed with everything in it when the rip ends.
+    QTemporaryDir m_spoolDir{QDir::tempPath() + QStringLiteral("/tunecrest-rip-XXXXXX")};
     QThreadPool m_pool;
 };

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, starts the services the tests need, and runs every test:
+# Installs what is missing, builds, and runs every test:
 # once on the normal build and once on a build with the address and undefined-behaviour
 # sanitizers (skip that one with SANITIZE=0).
 set -euo pipefail
@@ -9,10 +9,6 @@ bash scripts/setup.sh
 BUILD=${BUILD_DIR:-build}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$BUILD"
-
-source scripts/services.sh
-start_services
-trap stop_services EXIT
 
 ctest --test-dir "$BUILD" --output-on-failure -j "$(nproc)" "$@"
 

@@ -108,7 +108,7 @@ void ProgressReporter::summary(const QList<RipTrack>& tracks, double wallSeconds
     for (const RipTrack& track : tracks) {
         if (track.state == RipTrack::State::Done) {
             ++done;
-            audioSeconds += track.seconds;
+            audioSeconds += track.row.seconds;
             m_out << QStringLiteral("  %1  %2  %3 s  %4\n")
                          .arg(track.number, 2)
                          .arg(formatSize(track.size), 9)

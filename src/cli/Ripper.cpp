@@ -58,11 +58,6 @@ EncodeResult encodeSpool(IAudioFile2& file, const QString& spool, const QString&
     return result;
 }
 
-double trackSeconds(const IAudioCDGrabber2& grabber)
-{
-    return grabber.TrackLength1() * 60.0 + grabber.TrackLength2() + grabber.TrackLength3() / 75.0;
-}
-
 } // namespace
 
 Ripper::Ripper(const CliOptions& options, const SettingsFile& settings, IAudioCDGrabber2& grabber,
@@ -98,7 +93,6 @@ QString Ripper::prepare()
         RipTrack track;
         track.number = number;
         track.row = readTrackRow(m_grabber, number - 1);
-        track.seconds = trackSeconds(m_grabber);
         m_tracks.append(track);
     }
     return {};
@@ -170,11 +164,14 @@ void Ripper::ripDirect(RipTrack& track)
 void Ripper::readToSpool(RipTrack& track)
 {
     try {
-        if (!m_spoolDir.isValid())
+        if (!m_spoolDir)
+            m_spoolDir = std::make_unique<QTemporaryDir>(QDir::tempPath() +
+                                                         QStringLiteral("/tunecrest-rip-XXXXXX"));
+        if (!m_spoolDir->isValid())
             throw ComponentError(
                 QStringLiteral("Cannot make a folder for the read tracks in %1: %2")
-                    .arg(QDir::tempPath(), m_spoolDir.errorString()));
-        track.spool = m_spoolDir.filePath(QStringLiteral("track%1.pcm").arg(track.number));
+                    .arg(QDir::tempPath(), m_spoolDir->errorString()));
+        track.spool = m_spoolDir->filePath(QStringLiteral("track%1.pcm").arg(track.number));
         if (grab(track, track.spool))
             track.state = RipTrack::State::Encoding;
     } catch (const std::exception& e) {
@@ -221,8 +218,8 @@ bool Ripper::waitForGrab(RipTrack& track)
     const QMetaObject::Connection progress =
         connect(&m_grabber, &IAudioCDGrabber2::OnOperationProgress, this, [&](double percent) {
             const double elapsed = track.clock.elapsed() / 1000.0;
-            m_reporter.trackProgress(track, percent,
-                                     elapsed > 0 ? track.seconds * percent / 100.0 / elapsed : 0);
+            m_reporter.trackProgress(
+                track, percent, elapsed > 0 ? track.row.seconds * percent / 100.0 / elapsed : 0);
             if (percent == 100.0) {
                 complete = ended = true;
                 if (m_wait)

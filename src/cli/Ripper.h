@@ -3,7 +3,6 @@
 #include "cli/CliOptions.h"
 #include "shell/TrackRecords.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTemporaryDir>
@@ -36,7 +35,6 @@ struct RipTrack
 
     int number = 0; // 1-based
     TrackRow row;
-    double seconds = 0;       // audio length
     QString path;             // output file, once chosen
     QString spool;            // the read PCM while it waits for its encoder
     bool fileCreated = false; // this run made the file at path
@@ -108,7 +106,8 @@ private:
     int m_running = 0;
     bool m_interrupted = false;
     QEventLoop* m_wait = nullptr;
-    // Read tracks waiting for their encoders; removed with everything in it when the rip ends.
-    QTemporaryDir m_spoolDir{QDir::tempPath() + QStringLiteral("/tunecrest-rip-XXXXXX")};
+    // Read tracks waiting for their encoders; made for the first one, removed with everything in
+    // it when the rip ends.
+    std::unique_ptr<QTemporaryDir> m_spoolDir;
     QThreadPool m_pool;
 };

@@ -91,7 +91,7 @@ void listTracks(IAudioCDGrabber2& grabber)
     out() << "Tracks:\n";
     for (int i = 0; i < grabber.TrackCount(); ++i) {
         const TrackRow row = readTrackRow(grabber, i);
-        const int seconds = grabber.TrackLength1() * 60 + grabber.TrackLength2();
+        const int seconds = static_cast<int>(row.seconds);
         out() << QStringLiteral("  %1  %2:%3  %4  %5  %6\n")
                      .arg(i + 1, 2)
                      .arg(seconds / 60, 2, 10, QChar(u'0'))

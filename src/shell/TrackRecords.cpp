@@ -27,6 +27,8 @@ TrackRow readTrackRow(IAudioCDGrabber2& grabber, int index, const QString& comme
     row.record.Album = album.isEmpty() ? QStringLiteral("Unknown Album") : album;
     row.time =
         formatTrackTime(grabber.TrackLength1(), grabber.TrackLength2(), grabber.TrackLength3());
+    row.seconds =
+        grabber.TrackLength1() * 60.0 + grabber.TrackLength2() + grabber.TrackLength3() / 75.0;
     row.record.Year = grabber.TrackYear();
     row.record.Genre = grabber.TrackGenre();
     row.record.Comment = comment;

@@ -9,8 +9,9 @@ class IAudioCDGrabber2;
 /// What one track of the disc shows in the list.
 struct TrackRow
 {
-    QString caption; // the track name, also the base of the output file name
-    QString time;    // "mm:ss:f" as the grabber measures it
+    QString caption;    // the track name, also the base of the output file name
+    QString time;       // "mm:ss:f" as the grabber measures it
+    double seconds = 0; // the same length in seconds
     CDFreedinfo record;
 };
 

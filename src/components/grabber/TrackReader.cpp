@@ -80,8 +80,11 @@ void TrackReader::appendSector(int index, int sector, std::vector<std::int16_t>&
     if (!m_sectors.isBad(sector)) {
         const std::uint8_t* bytes =
             m_buffer.data() + static_cast<std::ptrdiff_t>(index) * CDIO_CD_FRAMESIZE_RAW;
+        const std::size_t at = pcm.size();
+        pcm.resize(at + Samples);
+        std::int16_t* out = pcm.data() + at;
         for (int i = 0; i < Samples; ++i)
-            pcm.push_back(static_cast<std::int16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8));
+            out[i] = static_cast<std::int16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
         return;
     }
     switch (m_options.errorAction) {

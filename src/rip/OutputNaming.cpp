@@ -123,25 +123,3 @@ QString outputFilePath(const QString& directory, const QString& caption, const Q
         candidate = directory + fitName(base, u'_' + TwoDigits(n) + extension);
     return candidate;
 }
-
-QString cutToUtf8Bytes(const QString& name, int maxBytes)
-{
-    if (maxBytes <= 0)
-        return {};
-    if (name.toUtf8().size() <= maxBytes)
-        return name;
-    QString result;
-    int used = 0;
-    for (qsizetype i = 0; i < name.size();) {
-        // Keep surrogate pairs together.
-        const qsizetype len = name.at(i).isHighSurrogate() && i + 1 < name.size() ? 2 : 1;
-        const QString ch = name.mid(i, len);
-        const int bytes = static_cast<int>(ch.toUtf8().size());
-        if (used + bytes > maxBytes)
-            break;
-        result += ch;
-        used += bytes;
-        i += len;
-    }
-    return result;
-}

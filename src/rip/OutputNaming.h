@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/Utf8Names.h"
+
 #include <QString>
 
 #include <functional>
@@ -8,9 +10,6 @@ class SettingsFile;
 
 /// Output folder schemes: which sub-folders below the output folder receive the files.
 enum class FolderScheme { None = 0, Artist = 1, Album = 2, ArtistAlbum = 3 };
-
-/// The longest file or folder name, in bytes, that the file systems we write to accept.
-inline constexpr int MaxNameBytes = 255;
 
 /// text without the characters file names cannot hold: * ? | : " / \ < >
 QString CleanFileName(const QString& text);
@@ -42,6 +41,3 @@ QString outputFilePath(const QString& directory, const QString& caption, const Q
 /// Whether a file already stands at path: anything but a directory, including a link that points
 /// nowhere (writing through it would create a file elsewhere).
 bool isTakenPath(const QString& path);
-
-/// name cut to at most maxBytes bytes of UTF-8, at a character boundary.
-QString cutToUtf8Bytes(const QString& name, int maxBytes);

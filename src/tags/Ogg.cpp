@@ -1,7 +1,7 @@
 #include "tags/Ogg.h"
 
+#include "base/Utf8Names.h"
 #include "components/ComponentError.h"
-#include "rip/OutputNaming.h"
 #include "tags/SafeRewrite.h"
 #include "tags/VcEdit.h"
 

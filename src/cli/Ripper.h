@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/CliOptions.h"
-#include "shell/TrackRecords.h"
+#include "rip/TrackRecords.h"
 
 #include <QElapsedTimer>
 #include <QObject>

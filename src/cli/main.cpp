@@ -6,13 +6,13 @@
 #include "cli/SpoolFile.h"
 #include "components/ComponentError.h"
 #include "components/IAudioCDGrabber2.h"
-#include "components/Platform.h"
 #include "components/audiofile/TAudioFile2.h"
 #include "components/audiofile/TAudioFile2LameEnc.h"
 #include "components/grabber/AudioCDGrabber.h"
 #include "rip/EncoderConfiguration.h"
+#include "rip/TrackRecords.h"
+#include "settings/Locations.h"
 #include "settings/SettingsFile.h"
-#include "shell/TrackRecords.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -102,7 +102,7 @@ void listTracks(IAudioCDGrabber2& grabber)
 
 int rip(const CliOptions& options)
 {
-    SettingsFile settings(Platform::settingsFilePath());
+    SettingsFile settings(Locations::settingsFilePath());
     std::unique_ptr<IAudioFile2> grabberFile;
     if (options.jobs > 1)
         grabberFile = std::make_unique<SpoolFile>();

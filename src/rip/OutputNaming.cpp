@@ -1,9 +1,9 @@
 #include "rip/OutputNaming.h"
 
-#include "components/Platform.h"
+#include "rip/TwoDigits.h"
+#include "settings/Locations.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsKeys.h"
-#include "shell/TwoDigits.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -12,7 +12,7 @@ namespace {
 
 bool endsWithSeparator(const QString& path)
 {
-    return path.endsWith(Platform::PathSeparator);
+    return path.endsWith(PathSeparator);
 }
 
 void createOneLevel(const QString& path)
@@ -35,7 +35,7 @@ void appendLevel(QString& path, const QString& name)
     path += cleaned;
     createOneLevel(path);
     if (!endsWithSeparator(path))
-        path += Platform::PathSeparator;
+        path += PathSeparator;
 }
 
 QString fitName(const QString& stem, const QString& suffix)
@@ -77,7 +77,7 @@ QString storedOutputPath(const SettingsFile& settings)
 {
     const QString path = settings.readString(QLatin1StringView(Keys::Main::Section),
                                              QLatin1StringView(Keys::Main::Path), QString());
-    return path.isEmpty() ? Platform::defaultOutputPath() : path;
+    return path.isEmpty() ? Locations::defaultOutputPath() : path;
 }
 
 QString outputDirectory(const QString& root, int scheme, const QString& artist,
@@ -86,7 +86,7 @@ QString outputDirectory(const QString& root, int scheme, const QString& artist,
     QString path = root;
     createOneLevel(path);
     if (!endsWithSeparator(path))
-        path += Platform::PathSeparator;
+        path += PathSeparator;
     const auto chosen = static_cast<FolderScheme>(scheme);
     if (chosen == FolderScheme::Artist || chosen == FolderScheme::ArtistAlbum)
         appendLevel(path, artist);

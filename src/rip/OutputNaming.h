@@ -8,6 +8,14 @@
 
 class SettingsFile;
 
+/// The path separator of output paths: "/" here, "\" on Windows.
+inline constexpr char16_t PathSeparator =
+#ifdef Q_OS_WIN
+    u'\\';
+#else
+    u'/';
+#endif
+
 /// Output folder schemes: which sub-folders below the output folder receive the files.
 enum class FolderScheme { None = 0, Artist = 1, Album = 2, ArtistAlbum = 3 };
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/CDFreedinfo.h"
+#include "rip/CDFreedinfo.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "rip/OutputNaming.h"
+#include "rip/TwoDigits.h"
 #include "settings/SettingsFile.h"
-#include "shell/TwoDigits.h"
 #include "support/TempDir.h"
 
 #include <QDir>

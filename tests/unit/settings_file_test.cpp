@@ -1,4 +1,4 @@
-#include "components/Platform.h"
+#include "settings/Locations.h"
 #include "settings/SettingsFile.h"
 #include "support/TempDir.h"
 
@@ -156,11 +156,11 @@ TEST(SettingsLocation, FollowsXdgConfigHome)
 {
     const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", "/tmp/cfg-test");
-    EXPECT_EQ(Platform::settingsFilePath(),
+    EXPECT_EQ(Locations::settingsFilePath(),
               QStringLiteral("/tmp/cfg-test/LumRipwellconverter.ini"));
     qputenv("XDG_CONFIG_HOME", "");
     EXPECT_TRUE(
-        Platform::settingsFilePath().endsWith(QStringLiteral("/.config/LumRipwellconverter.ini")));
+        Locations::settingsFilePath().endsWith(QStringLiteral("/.config/LumRipwellconverter.ini")));
     qputenv("XDG_CONFIG_HOME", saved);
 }
 

@@ -1,4 +1,4 @@
-#include "shell/TwoDigits.h"
+#include "rip/TwoDigits.h"
 
 QString TwoDigits(int n)
 {

@@ -2,8 +2,8 @@
 
 #include <QString>
 
-/// Where the platform keeps things the program needs.
-namespace Platform {
+/// Where the program keeps its settings and, unless told otherwise, the files it makes.
+namespace Locations {
 
 /// Name of the settings file.
 inline constexpr const char* SettingsFileName = "LumRipwellconverter.ini";
@@ -15,12 +15,4 @@ QString settingsFilePath();
 /// The user's music folder: the output folder when none is stored.
 QString defaultOutputPath();
 
-/// The path separator of output paths: "/" here, "\" on Windows.
-inline constexpr char16_t PathSeparator =
-#ifdef Q_OS_WIN
-    u'\\';
-#else
-    u'/';
-#endif
-
-} // namespace Platform
+} // namespace Locations

@@ -1,9 +1,9 @@
-#include "components/Platform.h"
+#include "settings/Locations.h"
 
 #include <QDir>
 #include <QStandardPaths>
 
-namespace Platform {
+namespace Locations {
 
 QString settingsFilePath()
 {
@@ -24,4 +24,4 @@ QString defaultOutputPath()
     return QDir::toNativeSeparators(music.isEmpty() ? QDir::homePath() : music);
 }
 
-} // namespace Platform
+} // namespace Locations

@@ -1,7 +1,7 @@
-#include "shell/TrackRecords.h"
+#include "rip/TrackRecords.h"
 
 #include "components/IAudioCDGrabber2.h"
-#include "shell/TwoDigits.h"
+#include "rip/TwoDigits.h"
 
 QString placeholderTitle(int number)
 {

@@ -141,6 +141,17 @@ ParsedOptions parseCliOptions(const QStringList& arguments)
             inlineValue = true;
         }
         const OptionSpec* spec = findOption(arg);
+        // A short option's value may be attached, as in "-j1" or "-t3-5".
+        if (!spec && !inlineValue && arg.size() > 2 && arg.startsWith(u'-') &&
+            !arg.startsWith(u"--")) {
+            const OptionSpec* shortSpec = findOption(arg.left(2));
+            if (shortSpec && shortSpec->takesValue) {
+                spec = shortSpec;
+                value = arg.mid(2);
+                arg = arg.left(2);
+                inlineValue = true;
+            }
+        }
         if (!spec) {
             result.error = QStringLiteral("unknown option '%1'").arg(arguments[i]);
             return result;

@@ -1,12 +1,14 @@
 #include "cli/Ripper.h"
 
 #include "cli/ProgressReporter.h"
+#include "cli/SpoolFile.h"
 #include "components/ComponentError.h"
 #include "components/IAudioCDGrabber2.h"
 #include "components/IAudioFile2.h"
 #include "components/IAudioFile2LameEnc.h"
 #include "rip/EncoderConfiguration.h"
 #include "rip/OutputNaming.h"
+#include "rip/TrackFile.h"
 #include "rip/WriteTags.h"
 #include "settings/SettingsFile.h"
 
@@ -14,7 +16,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
 
 #include <vector>
 
@@ -22,53 +23,45 @@ namespace {
 
 constexpr qint64 SpoolChunkBytes = 588 * 4 * 64; // 64 sectors of CD audio
 
-struct EncodeResult
+QString errorText(const std::exception& e)
 {
-    QString error; // empty on success
-    bool created = false;
-};
+    return QString::fromUtf8(e.what());
+}
 
-// Encodes a spooled track on a pool thread.
-EncodeResult encodeSpool(IAudioFile2& file, const QString& spool, const QString& out,
-                         const std::atomic<bool>& cancel)
+// Encodes a spooled track on a pool thread; the error text, empty on success.
+QString encodeSpool(IAudioFile2& file, const Spool& spool, const QString& out,
+                    const std::atomic<bool>& cancel)
 {
-    EncodeResult result;
     try {
-        QFile in(spool);
-        if (!in.open(QIODevice::ReadOnly))
-            return {QStringLiteral("Cannot read %1: %2").arg(spool, in.errorString())};
         file.open(out);
-        result.created = true;
         std::vector<std::int16_t> buffer(SpoolChunkBytes / sizeof(std::int16_t));
-        for (;;) {
-            if (cancel)
-                break;
-            const qint64 got = in.read(reinterpret_cast<char*>(buffer.data()), SpoolChunkBytes);
-            if (got < 0)
-                throw ComponentError(
-                    QStringLiteral("Cannot read %1: %2").arg(spool, in.errorString()));
+        for (qint64 offset = 0; offset < spool.size() && !cancel;) {
+            const qint64 got =
+                spool.read(offset, reinterpret_cast<char*>(buffer.data()), SpoolChunkBytes);
             if (got == 0)
                 break;
+            offset += got;
             file.write(std::span(buffer.data(), static_cast<size_t>(got) / sizeof(std::int16_t)));
         }
         file.Close();
     } catch (const std::exception& e) {
-        result.error = QString::fromUtf8(e.what());
+        return errorText(e);
     }
-    return result;
+    return {};
 }
 
 } // namespace
 
 Ripper::Ripper(const CliOptions& options, const SettingsFile& settings, IAudioCDGrabber2& grabber,
-               EncoderFactory factory, ProgressReporter& reporter)
+               EncoderFactory factory, ProgressReporter& reporter, SpoolFile* spool)
     : m_options(options), m_settings(settings), m_grabber(grabber), m_factory(std::move(factory)),
-      m_reporter(reporter), m_lame(m_factory.lameEncoder())
+      m_reporter(reporter), m_spool(spool), m_lame(m_factory.lameEncoder())
 {
     m_jobs = std::max(1, options.jobs);
     m_pool.setMaxThreadCount(m_jobs);
     m_root = options.output.isEmpty() ? storedOutputPath(settings) : options.output;
     m_scheme = options.scheme ? *options.scheme : settings.read(Keys::Main::Output);
+    m_extension = extensionForFormat(m_options.outputFormat);
 }
 
 Ripper::~Ripper()
@@ -93,110 +86,227 @@ QString Ripper::prepare()
         RipTrack track;
         track.number = number;
         track.row = readTrackRow(m_grabber, number - 1);
-        m_tracks.append(track);
+        m_totalSeconds += track.row.seconds();
+        m_tracks.push_back(std::move(track));
     }
     return {};
 }
 
-bool Ripper::isTaken(const QString& path) const
+void Ripper::start()
 {
-    // Paths chosen for tracks whose files do not exist yet count as taken too.
-    for (const RipTrack& track : m_tracks)
-        if (track.path == path)
-            return true;
-    return isTakenPath(path);
-}
-
-QString Ripper::chooseOutputPath(const RipTrack& track)
-{
-    const QString dir =
-        outputDirectory(m_root, m_scheme, track.row.record.Artist, track.row.record.Album);
-    return outputFilePath(dir, track.row.caption, extensionForFormat(m_options.outputFormat),
-                          [this](const QString& path) { return isTaken(path); });
+    m_clock.start();
+    m_startError = prepareOutputFolder(m_root);
+    if (!m_startError.isEmpty()) {
+        m_finished = true;
+        emit finished(ExitCode::TrackFailed);
+        return;
+    }
+    connect(&m_grabber, &IAudioCDGrabber2::OnOperationProgress, this, &Ripper::onGrabProgress);
+    connect(&m_grabber, &IAudioCDGrabber2::grabFailed, this, &Ripper::onGrabFailed);
+    readNext();
+    checkFinished();
 }
 
 int Ripper::run()
 {
-    QElapsedTimer clock;
-    clock.start();
-    for (qsizetype i = 0; i < m_tracks.size() && !m_interrupted; ++i) {
-        RipTrack& track = m_tracks[i];
-        track.clock.start();
+    int code = ExitCode::Ok;
+    QEventLoop loop;
+    connect(this, &Ripper::finished, &loop, [&](int exitCode) {
+        code = exitCode;
+        loop.quit();
+    });
+    start();
+    if (!m_finished)
+        loop.exec();
+    return code;
+}
+
+bool Ripper::mayReadAhead() const
+{
+    // With spooling, one track is read ahead of the encoders: when one finishes, the next
+    // track is ready for it, and no more spools wait than that.
+    if (!spooling())
+        return true;
+    int waiting = 0;
+    for (const RipTrack& track : m_tracks)
+        if (track.state == RipTrack::State::Spooled || track.state == RipTrack::State::Encoding)
+            ++waiting;
+    return waiting <= m_jobs;
+}
+
+void Ripper::readNext()
+{
+    while (m_reading < 0 && !m_interrupted && m_next < m_tracks.size() && mayReadAhead())
+        startRead(m_tracks[m_next++]);
+}
+
+bool Ripper::isTaken(const QString& path) const
+{
+    // Paths chosen for tracks whose files do not have their names yet count as taken too.
+    for (const RipTrack& track : m_tracks)
+        if (track.path == path && !track.partial.isEmpty())
+            return true;
+    return isTakenPath(path);
+}
+
+void Ripper::chooseOutputPath(RipTrack& track)
+{
+    track.directory =
+        outputDirectory(m_root, m_scheme, track.row.record.Artist, track.row.record.Album);
+    track.path = outputFilePath(track.directory, track.row.caption, m_extension, track.number,
+                                [this](const QString& path) { return isTaken(path); });
+    track.partial = freshPartialPath(track.path);
+}
+
+void Ripper::startRead(RipTrack& track)
+{
+    track.clock.start();
+    try {
         m_grabber.EndRead();
         m_grabber.CurrentTrack(track.number - 1);
-        track.path = chooseOutputPath(track);
-        if (spooling()) {
-            // One track read ahead: when an encoder finishes, the next track is ready for it.
-            waitUntil([this] { return m_running <= m_jobs || m_interrupted; });
-            if (m_interrupted)
-                break;
-            readToSpool(track);
-            if (track.state == RipTrack::State::Encoding)
-                startEncoder(i);
-        } else {
-            ripDirect(track);
-        }
-    }
-    waitUntil([this] { return m_running == 0; });
-    if (m_interrupted) {
-        removeUnfinished();
-        return ExitCode::Interrupted;
-    }
-    m_reporter.summary(m_tracks, clock.elapsed() / 1000.0);
-    for (const RipTrack& track : m_tracks)
-        if (track.state != RipTrack::State::Done)
-            return ExitCode::TrackFailed;
-    return ExitCode::Ok;
-}
-
-void Ripper::ripDirect(RipTrack& track)
-{
-    try {
-        configureEncoder(m_settings, m_options.outputFormat, *m_grabber.AudioFile(), *m_lame,
-                         QString());
-        if (grab(track, track.path))
-            finishTrack(track);
-    } catch (const std::exception& e) {
-        failTrack(track, QString::fromUtf8(e.what()));
-    }
-}
-
-void Ripper::readToSpool(RipTrack& track)
-{
-    try {
-        if (!m_spoolDir)
-            m_spoolDir = std::make_unique<QTemporaryDir>(QDir::tempPath() +
-                                                         QStringLiteral("/tunecrest-rip-XXXXXX"));
-        if (!m_spoolDir->isValid())
-            throw ComponentError(
-                QStringLiteral("Cannot make a folder for the read tracks in %1: %2")
-                    .arg(QDir::tempPath(), m_spoolDir->errorString()));
-        track.spool = m_spoolDir->filePath(QStringLiteral("track%1.pcm").arg(track.number));
-        if (grab(track, track.spool))
-            track.state = RipTrack::State::Encoding;
-    } catch (const std::exception& e) {
-        failTrack(track, QString::fromUtf8(e.what()));
-    }
-}
-
-bool Ripper::grab(RipTrack& track, const QString& target)
-{
-    IAudioFile2& file = *m_grabber.AudioFile();
-    closeAudioFile();
-    track.state = RipTrack::State::Reading;
-    m_reporter.trackStarted(track);
-    bool complete = false;
-    try {
-        m_grabber.GrabToFile(target);
-        track.fileCreated = track.fileCreated || target == track.path;
-        complete = waitForGrab(track);
-        if (file.IsOpen())
-            file.Close();
-    } catch (...) {
+        chooseOutputPath(track);
         closeAudioFile();
-        throw;
+        if (!spooling())
+            configureEncoder(m_settings, m_options.outputFormat, *m_grabber.AudioFile(), *m_lame,
+                             QString());
+        track.state = RipTrack::State::Reading;
+        m_reporter.trackStarted(track);
+        m_grabber.GrabToFile(spooling() ? QDir::tempPath() : track.partial);
+        m_reading = static_cast<int>(&track - m_tracks.data());
+    } catch (const std::exception& e) {
+        closeAudioFile();
+        failTrack(track, errorText(e));
     }
-    return complete;
+}
+
+void Ripper::onGrabProgress(double percent)
+{
+    if (m_reading < 0)
+        return;
+    RipTrack& track = m_tracks[static_cast<std::size_t>(m_reading)];
+    const double elapsed = track.clock.elapsed() / 1000.0;
+    m_reporter.trackProgress(track, percent,
+                             elapsed > 0 ? track.row.seconds() * percent / 100.0 / elapsed : 0,
+                             progress(percent));
+    if (percent < 100.0)
+        return;
+    m_reading = -1;
+    readComplete(track);
+    readNext();
+    checkFinished();
+}
+
+void Ripper::onGrabFailed(const QString& message)
+{
+    if (m_reading < 0)
+        return;
+    RipTrack& track = m_tracks[static_cast<std::size_t>(m_reading)];
+    m_reading = -1;
+    closeAudioFile();
+    failTrack(track, message.isEmpty() ? QStringLiteral("the read ended early") : message);
+    readNext();
+    checkFinished();
+}
+
+void Ripper::readComplete(RipTrack& track)
+{
+    try {
+        m_grabber.AudioFile()->Close();
+    } catch (const std::exception& e) {
+        failTrack(track, errorText(e));
+        return;
+    }
+    if (!spooling()) {
+        finishTrack(track);
+        return;
+    }
+    track.spool = m_spool->takeSpool();
+    track.state = RipTrack::State::Spooled;
+    m_reporter.trackEncoding(track);
+    startEncoders();
+}
+
+void Ripper::startEncoders()
+{
+    for (std::size_t i = 0; i < m_tracks.size() && m_running < m_jobs && !m_interrupted; ++i)
+        if (m_tracks[i].state == RipTrack::State::Spooled)
+            startEncoder(i);
+}
+
+void Ripper::startEncoder(std::size_t index)
+{
+    RipTrack& track = m_tracks[index];
+    std::shared_ptr<IAudioFile2> file = m_factory.audioFile();
+    std::shared_ptr<IAudioFile2LameEnc> lame = m_factory.lameEncoder();
+    try {
+        configureEncoder(m_settings, m_options.outputFormat, *file, *lame, QString());
+    } catch (const std::exception& e) {
+        failTrack(track, errorText(e));
+        return;
+    }
+    track.state = RipTrack::State::Encoding;
+    ++m_running;
+    m_pool.start([this, index, file, lame, spool = track.spool, out = track.partial,
+                  cancel = track.cancel] {
+        const QString error = encodeSpool(*file, *spool, out, *cancel);
+        QMetaObject::invokeMethod(
+            this, [this, index, error] { encoderFinished(index, error); }, Qt::QueuedConnection);
+    });
+}
+
+void Ripper::encoderFinished(std::size_t index, const QString& error)
+{
+    --m_running;
+    RipTrack& track = m_tracks[index];
+    track.spool.reset();
+    if (m_interrupted) {
+        removePartial(track);
+        track.state = RipTrack::State::Failed;
+    } else if (!error.isEmpty()) {
+        failTrack(track, error);
+    } else {
+        finishTrack(track);
+    }
+    startEncoders();
+    readNext();
+    checkFinished();
+}
+
+void Ripper::finishTrack(RipTrack& track)
+{
+    try {
+        if (!WriteTags(track.partial, tagRecordFor(track.row.record), m_extension))
+            throw ComponentError(QStringLiteral("the tags could not be written"));
+        track.path = publishTrackFile(track.partial, track.path, [&] {
+            return outputFilePath(track.directory, track.row.caption, m_extension, track.number,
+                                  [this](const QString& path) { return isTaken(path); });
+        });
+    } catch (const std::exception& e) {
+        failTrack(track, errorText(e));
+        return;
+    }
+    track.partial.clear();
+    track.state = RipTrack::State::Done;
+    track.size = QFileInfo(track.path).size();
+    track.elapsed = track.clock.elapsed() / 1000.0;
+    m_reporter.trackDone(track, progress(0));
+}
+
+void Ripper::failTrack(RipTrack& track, const QString& error)
+{
+    track.state = RipTrack::State::Failed;
+    track.error = error;
+    track.spool.reset();
+    removePartial(track);
+    m_reporter.trackFailed(track);
+}
+
+void Ripper::removePartial(RipTrack& track)
+{
+    // The partial name was free when chosen and only this run writes to it.
+    if (!track.partial.isEmpty())
+        QFile::remove(track.partial);
+    track.partial.clear();
 }
 
 void Ripper::closeAudioFile()
@@ -206,147 +316,70 @@ void Ripper::closeAudioFile()
         if (file.IsOpen())
             file.Close();
     } catch (const std::exception&) {
-        // Only a file of a track that has failed is still open here; the track's files go.
+        // Only the file of a track that has failed or been stopped is still open here; it goes.
     }
 }
 
-bool Ripper::waitForGrab(RipTrack& track)
+void Ripper::interrupt(int exitCode)
 {
-    bool complete = false;
-    QString error;
-    bool ended = false;
-    const QMetaObject::Connection progress =
-        connect(&m_grabber, &IAudioCDGrabber2::OnOperationProgress, this, [&](double percent) {
-            const double elapsed = track.clock.elapsed() / 1000.0;
-            m_reporter.trackProgress(
-                track, percent, elapsed > 0 ? track.row.seconds * percent / 100.0 / elapsed : 0);
-            if (percent == 100.0) {
-                complete = ended = true;
-                if (m_wait)
-                    m_wait->quit();
-            }
-        });
-    const QMetaObject::Connection failed =
-        connect(&m_grabber, &IAudioCDGrabber2::grabFailed, this, [&](const QString& message) {
-            error = message;
-            ended = true;
-            if (m_wait)
-                m_wait->quit();
-        });
-    waitUntil([&] { return ended || m_interrupted; });
-    disconnect(progress);
-    disconnect(failed);
-    if (m_interrupted) {
-        m_grabber.AbortGrab();
-        return false;
-    }
-    if (!complete)
-        failTrack(track, error);
-    return complete;
-}
-
-void Ripper::startEncoder(qsizetype index)
-{
-    RipTrack& track = m_tracks[index];
-    std::shared_ptr<IAudioFile2> file = m_factory.audioFile();
-    std::shared_ptr<IAudioFile2LameEnc> lame = m_factory.lameEncoder();
-    try {
-        configureEncoder(m_settings, m_options.outputFormat, *file, *lame, QString());
-    } catch (const std::exception& e) {
-        failTrack(track, QString::fromUtf8(e.what()));
+    if (m_interrupted || m_finished)
         return;
-    }
-    m_reporter.trackEncoding(track);
-    ++m_running;
-    m_pool.start([this, index, file, lame, spool = track.spool, out = track.path,
-                  cancel = track.cancel] {
-        const EncodeResult result = encodeSpool(*file, spool, out, *cancel);
-        QMetaObject::invokeMethod(
-            this, [this, index, result] { encoderFinished(index, result.error, result.created); },
-            Qt::QueuedConnection);
-    });
-}
-
-void Ripper::encoderFinished(qsizetype index, const QString& error, bool created)
-{
-    --m_running;
-    RipTrack& track = m_tracks[index];
-    track.fileCreated = created;
-    QFile::remove(track.spool);
-    track.spool.clear();
-    if (m_interrupted) {
-        removeOwnFile(track); // cut short: the file holds part of the track
-        track.state = RipTrack::State::Failed;
-    } else if (!error.isEmpty())
-        failTrack(track, error);
-    else
-        finishTrack(track);
-    if (m_wait)
-        m_wait->quit();
-}
-
-void Ripper::finishTrack(RipTrack& track)
-{
-    try {
-        if (!WriteTags(track.path, track.row.record))
-            throw std::runtime_error("the tags could not be written");
-    } catch (const std::exception& e) {
-        failTrack(track, QString::fromUtf8(e.what()));
-        return;
-    }
-    track.state = RipTrack::State::Done;
-    track.size = QFileInfo(track.path).size();
-    track.elapsed = track.clock.elapsed() / 1000.0;
-    m_reporter.trackDone(track);
-}
-
-void Ripper::failTrack(RipTrack& track, const QString& error)
-{
-    track.state = RipTrack::State::Failed;
-    track.error = error.isEmpty() ? QStringLiteral("the read ended early") : error;
-    removeOwnFile(track);
-    if (!track.spool.isEmpty())
-        QFile::remove(track.spool);
-    m_reporter.trackFailed(track);
-}
-
-void Ripper::removeOwnFile(RipTrack& track)
-{
-    // Only a file this run created goes: if another program made one of that name between the
-    // choice of the name and the start of the track, creating ours failed and theirs stays.
-    if (track.fileCreated)
-        QFile::remove(track.path);
-    track.fileCreated = false;
-}
-
-void Ripper::waitUntil(const std::function<bool()>& done)
-{
-    while (!done()) {
-        QEventLoop loop;
-        m_wait = &loop;
-        loop.exec();
-        m_wait = nullptr;
-    }
-}
-
-void Ripper::interrupt()
-{
     m_interrupted = true;
+    m_exitCode = exitCode;
     for (RipTrack& track : m_tracks)
         track.cancel->store(true);
-    if (m_wait)
-        m_wait->quit();
+    if (m_reading >= 0) {
+        m_grabber.AbortGrab();
+        closeAudioFile();
+        m_tracks[static_cast<std::size_t>(m_reading)].state = RipTrack::State::Failed;
+        m_reading = -1;
+    }
+    checkFinished();
 }
 
-void Ripper::removeUnfinished()
+void Ripper::checkFinished()
 {
-    m_pool.waitForDone();
-    closeAudioFile();
-    for (RipTrack& track : m_tracks) {
-        if (track.state == RipTrack::State::Done || track.state == RipTrack::State::Failed)
-            continue;
-        removeOwnFile(track);
-        if (!track.spool.isEmpty())
-            QFile::remove(track.spool);
+    if (m_finished || m_reading >= 0 || m_running > 0)
+        return;
+    if (!m_interrupted) {
+        for (const RipTrack& track : m_tracks)
+            if (track.state == RipTrack::State::Waiting || track.state == RipTrack::State::Spooled)
+                return;
     }
+    m_finished = true;
+    if (m_interrupted) {
+        for (RipTrack& track : m_tracks) {
+            track.spool.reset();
+            removePartial(track);
+        }
+        emit finished(m_exitCode);
+        return;
+    }
+    m_reporter.summary(m_tracks, m_clock.elapsed() / 1000.0);
+    m_exitCode = ExitCode::Ok;
+    for (const RipTrack& track : m_tracks)
+        if (track.state != RipTrack::State::Done)
+            m_exitCode = ExitCode::TrackFailed;
+    emit finished(m_exitCode);
+}
+
+RipProgress Ripper::progress(double currentPercent) const
+{
+    RipProgress result;
+    result.total = static_cast<int>(m_tracks.size());
+    double readSeconds = 0;
+    for (const RipTrack& track : m_tracks) {
+        if (track.state == RipTrack::State::Done || track.state == RipTrack::State::Failed)
+            ++result.done;
+        if (track.state == RipTrack::State::Reading)
+            readSeconds += track.row.seconds() * currentPercent / 100.0;
+        else if (track.state != RipTrack::State::Waiting)
+            readSeconds += track.row.seconds();
+    }
+    const double fraction = m_totalSeconds > 0 ? readSeconds / m_totalSeconds : 0;
+    result.percent = fraction * 100.0;
+    const double elapsed = m_clock.elapsed() / 1000.0;
+    if (fraction > 0.01 && elapsed > 1)
+        result.secondsLeft = elapsed / fraction - elapsed;
+    return result;
 }

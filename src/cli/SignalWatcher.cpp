@@ -9,6 +9,8 @@
 namespace {
 
 int g_fds[2] = {-1, -1};
+// Ctrl-C, a kill, and a closed terminal all stop the rip the same way.
+constexpr int WatchedSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 void onSignal(int)
 {
@@ -28,14 +30,14 @@ SignalWatcher::SignalWatcher(QObject* parent) : QObject(parent)
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int signal : WatchedSignals)
+        sigaction(signal, &action, nullptr);
 }
 
 SignalWatcher::~SignalWatcher()
 {
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    for (const int signal : WatchedSignals)
+        std::signal(signal, SIG_DFL);
     for (int& fd : g_fds) {
         if (fd >= 0)
             ::close(fd);

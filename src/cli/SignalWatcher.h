@@ -4,8 +4,8 @@
 
 class QSocketNotifier;
 
-/// Turns SIGINT and SIGTERM into a Qt signal on the thread that made the watcher, so the rip can
-/// stop cleanly: the handler only writes a byte to a pipe, and the watcher reads it.
+/// Turns SIGINT, SIGTERM and SIGHUP into a Qt signal on the thread that made the watcher, so the
+/// rip can stop cleanly: the handler only writes a byte to a pipe, and the watcher reads it.
 class SignalWatcher final : public QObject
 {
     Q_OBJECT

@@ -20,6 +20,7 @@
 #include <QTextStream>
 #include <QThread>
 
+#include <csignal>
 #include <malloc.h>
 #include <unistd.h>
 
@@ -51,16 +52,6 @@ bool isDriveNumber(const QString& text)
            std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
 }
 
-// A disc image named on the command line becomes one more image drive, after the others.
-void addImageDrive(const QString& image)
-{
-    QByteArray drives = qgetenv("TUNECREST_IMAGE_DRIVES");
-    if (!drives.isEmpty())
-        drives += ':';
-    drives += QFileInfo(image).absoluteFilePath().toLocal8Bit();
-    qputenv("TUNECREST_IMAGE_DRIVES", drives);
-}
-
 QString stateText(DriveState state)
 {
     switch (state) {
@@ -79,10 +70,11 @@ void listDrives(const IAudioCDGrabber2& grabber)
     out() << "Drives:\n";
     for (int n = 1; n <= grabber.DeviceCount(); ++n) {
         const DriveDescription d = grabber.describeDrive(n);
+        const QString marker =
+            n == grabber.currentDevice() ? QStringLiteral("*") : QStringLiteral(" ");
         out() << QStringLiteral("  %1%2 %3 %4 %5 (%6): %7\n")
-                     .arg(n)
-                     .arg(n == grabber.currentDevice() ? u'*' : u' ')
-                     .arg(d.text1, d.text2, d.text3, d.tag, stateText(grabber.driveState(n)));
+                     .arg(QString::number(n), marker, printable(d.text1), printable(d.text2),
+                          printable(d.text3), printable(d.tag), stateText(grabber.driveState(n)));
     }
 }
 
@@ -91,12 +83,13 @@ void listTracks(IAudioCDGrabber2& grabber)
     out() << "Tracks:\n";
     for (int i = 0; i < grabber.TrackCount(); ++i) {
         const TrackRow row = readTrackRow(grabber, i);
-        const int seconds = static_cast<int>(row.seconds);
+        const int seconds = row.sectors / 75;
         out() << QStringLiteral("  %1  %2:%3  %4  %5  %6\n")
                      .arg(i + 1, 2)
                      .arg(seconds / 60, 2, 10, QChar(u'0'))
                      .arg(seconds % 60, 2, 10, QChar(u'0'))
-                     .arg(row.caption, row.record.Artist, row.record.Album);
+                     .arg(printable(row.caption), printable(row.record.Artist),
+                          printable(row.record.Album));
     }
 }
 
@@ -104,12 +97,19 @@ int rip(const CliOptions& options)
 {
     SettingsFile settings(Locations::settingsFilePath());
     std::unique_ptr<IAudioFile2> grabberFile;
-    if (options.jobs > 1)
-        grabberFile = std::make_unique<SpoolFile>();
-    else
+    SpoolFile* spool = nullptr;
+    if (options.jobs > 1) {
+        auto spoolFile = std::make_unique<SpoolFile>();
+        spool = spoolFile.get();
+        grabberFile = std::move(spoolFile);
+    } else {
         grabberFile = std::make_unique<QueuedAudioFile>(std::make_unique<TAudioFile2>());
+    }
     TAudioCDGrabber2 grabber(std::move(grabberFile));
     grabber.Initialize();
+    // A disc image named on the command line becomes one more image drive, after the others.
+    if (!options.drive.isEmpty() && !isDriveNumber(options.drive))
+        grabber.addImageDrive(QFileInfo(options.drive).absoluteFilePath());
     if (grabber.DeviceCount() < 1)
         return fail(ExitCode::NoDisc, QStringLiteral("no CD drive found"));
 
@@ -132,7 +132,11 @@ int rip(const CliOptions& options)
         return fail(ExitCode::NoDisc, QStringLiteral("drive %1 holds no audio disc").arg(drive));
 
     applyGrabOptions(settings, grabber);
-    grabber.ReadDisc();
+    try {
+        grabber.ReadDisc();
+    } catch (const ComponentError& e) {
+        return fail(ExitCode::NoDisc, QString::fromUtf8(e.what()));
+    }
     if (grabber.TrackCount() < 1)
         return fail(ExitCode::NoDisc, QStringLiteral("drive %1 holds no audio disc").arg(drive));
     if (options.list) {
@@ -145,14 +149,24 @@ int rip(const CliOptions& options)
     Ripper ripper(options, settings, grabber,
                   {[] { return std::make_unique<TAudioFile2>(); },
                    [] { return std::make_unique<TAudioFile2LameEnc>(); }},
-                  reporter);
+                  reporter, spool);
     const QString problem = ripper.prepare();
     if (!problem.isEmpty())
         return fail(ExitCode::Usage, problem);
     SignalWatcher interrupts;
-    QObject::connect(&interrupts, &SignalWatcher::interrupted, &ripper, &Ripper::interrupt);
+    QObject::connect(&interrupts, &SignalWatcher::interrupted, &ripper,
+                     [&ripper] { ripper.interrupt(); });
+    bool outputClosed = false;
+    reporter.setOutputClosedHandler([&] {
+        outputClosed = true;
+        ripper.interrupt(ExitCode::TrackFailed);
+    });
     const int code = ripper.run();
-    if (code == ExitCode::Interrupted)
+    if (!ripper.startError().isEmpty())
+        return fail(code, ripper.startError());
+    if (outputClosed)
+        err() << "tunecrest-rip: standard output was closed; unfinished files removed\n";
+    else if (code == ExitCode::Interrupted)
         err() << "tunecrest-rip: interrupted; unfinished files removed\n";
     return code;
 }
@@ -166,6 +180,9 @@ int main(int argc, char* argv[])
     // the next ones in per-thread heaps, so a long rip would hold the peak of every thread at
     // once; a fixed threshold returns them to the system when a track ends.
     mallopt(M_MMAP_THRESHOLD, 2 * 1024 * 1024);
+    // A closed pipe or terminal shows as a failed write, which ends the rip cleanly, instead of
+    // killing the program between two writes of a file.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tunecrest-rip"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TUNECREST_VERSION));
@@ -186,12 +203,10 @@ int main(int argc, char* argv[])
         return fail(ExitCode::Usage, QStringLiteral("CDDB lookups are not available yet"));
     if (options.jobs == 0)
         options.jobs = std::max(1, QThread::idealThreadCount());
-    if (!options.drive.isEmpty() && !isDriveNumber(options.drive))
-        addImageDrive(options.drive);
 
     try {
         return rip(options);
     } catch (const std::exception& e) {
-        return fail(ExitCode::NoDisc, QString::fromUtf8(e.what()));
+        return fail(ExitCode::TrackFailed, QString::fromUtf8(e.what()));
     }
 }

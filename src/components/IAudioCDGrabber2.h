@@ -51,6 +51,11 @@ public:
     virtual int TrackLength1() const = 0; // minutes
     virtual int TrackLength2() const = 0; // seconds
     virtual int TrackLength3() const = 0; // frames, 75 a second
+    /// The current track's length as one value, in sectors (75 a second).
+    virtual int trackSectors() const = 0;
+    /// Whether the current track has a title of its own; TrackTitle() gives a placeholder
+    /// ("Session1 Track3") when it has not.
+    virtual bool hasTrackTitle() const = 0;
     virtual QString TrackArtist() const = 0;
     virtual QString TrackAlbum() const = 0;
     virtual QString TrackTitle() const = 0;

@@ -21,16 +21,12 @@ void createOneLevel(const QString& path)
         QDir().mkdir(path);
 }
 
-// A name made only of dots would name the folder itself or its parent; it adds no level.
-bool addsNoLevel(const QString& name)
-{
-    return name.isEmpty() || name.count(u'.') == name.size();
-}
-
 void appendLevel(QString& path, const QString& name)
 {
-    const QString cleaned = cutToUtf8Bytes(CleanFileName(name), MaxNameBytes);
-    if (addsNoLevel(cleaned))
+    // A name of nothing but dots would name the folder itself or its parent: it is cleaned to
+    // nothing and adds no level.
+    const QString cleaned = cleanNameStem(cutToUtf8Bytes(cleanNameStem(name), MaxNameBytes));
+    if (cleaned.isEmpty())
         return;
     path += cleaned;
     createOneLevel(path);
@@ -41,7 +37,12 @@ void appendLevel(QString& path, const QString& name)
 QString fitName(const QString& stem, const QString& suffix)
 {
     const int room = MaxNameBytes - static_cast<int>(suffix.toUtf8().size());
-    return cutToUtf8Bytes(stem, room) + suffix;
+    return cleanNameStem(cutToUtf8Bytes(stem, room)) + suffix;
+}
+
+bool isControlCharacter(QChar c)
+{
+    return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F);
 }
 
 } // namespace
@@ -52,7 +53,20 @@ QString CleanFileName(const QString& text)
     QString result = text;
     for (const char16_t c : std::u16string_view(Removed))
         result.remove(QChar(c));
+    result.removeIf(isControlCharacter);
     return result;
+}
+
+QString cleanNameStem(const QString& text)
+{
+    QString name = CleanFileName(text);
+    qsizetype start = 0;
+    while (start < name.size() && name.at(start) == u'.')
+        ++start;
+    qsizetype end = name.size();
+    while (end > start && (name.at(end - 1) == u'.' || name.at(end - 1).isSpace()))
+        --end;
+    return name.mid(start, end - start);
 }
 
 QString extensionForFormat(int outputFormat)
@@ -107,18 +121,17 @@ bool isTakenPath(const QString& path)
     return info.isSymLink() || (info.exists() && !info.isDir());
 }
 
-QString outputFilePath(const QString& directory, const QString& caption, const QString& extension)
+QString trackFileStem(const QString& caption, int trackNumber)
 {
-    return outputFilePath(directory, caption, extension, isTakenPath);
+    const QString stem = cleanNameStem(caption);
+    return stem.isEmpty() ? u"Track" + TwoDigits(trackNumber) : stem;
 }
 
 QString outputFilePath(const QString& directory, const QString& caption, const QString& extension,
-                       const std::function<bool(const QString&)>& isTaken)
+                       int trackNumber, const std::function<bool(const QString&)>& isTaken)
 {
-    const QString base = CleanFileName(caption);
-    const qsizetype dot = base.lastIndexOf(u'.');
-    const QString firstStem = dot >= 0 ? base.left(dot) : base;
-    QString candidate = directory + fitName(firstStem, extension);
+    const QString base = trackFileStem(caption, trackNumber);
+    QString candidate = directory + fitName(base, extension);
     for (int n = 1; isTaken(candidate); ++n)
         candidate = directory + fitName(base, u'_' + TwoDigits(n) + extension);
     return candidate;

@@ -19,8 +19,14 @@ inline constexpr char16_t PathSeparator =
 /// Output folder schemes: which sub-folders below the output folder receive the files.
 enum class FolderScheme { None = 0, Artist = 1, Album = 2, ArtistAlbum = 3 };
 
-/// text without the characters file names cannot hold: * ? | : " / \ < >
+/// text without the characters file names cannot hold: * ? | : " / \ < > and the control
+/// characters (U+0000 to U+001F, U+007F to U+009F), which would reach terminals and file lists.
 QString CleanFileName(const QString& text);
+
+/// The name a track's file or folder is made from: text cleaned, without leading dots (which
+/// would hide the file or name the folder itself) and without trailing blanks and dots (which some
+/// file systems drop). Empty when nothing is left.
+QString cleanNameStem(const QString& text);
 
 /// The extension of an output format number (0 MP3, 1 WAV, 2 WMA, 3 Ogg Vorbis, 4 RealMedia),
 /// with its dot; empty for any other number.
@@ -38,14 +44,18 @@ QString outputDirectory(const QString& root, int scheme, const QString& artist,
 QString outputDirectory(const SettingsFile& settings, int scheme, const QString& artist,
                         const QString& album);
 
-/// The output file path for a row caption: the caption's extension replaced, then "_01", "_02", …
-/// appended to the whole caption while a file of that name exists. Never an existing file.
-QString outputFilePath(const QString& directory, const QString& caption, const QString& extension);
-
-/// The same with the caller's test of a taken path (for paths promised to files not yet written).
-QString outputFilePath(const QString& directory, const QString& caption, const QString& extension,
-                       const std::function<bool(const QString&)>& isTaken);
-
 /// Whether a file already stands at path: anything but a directory, including a link that points
 /// nowhere (writing through it would create a file elsewhere).
 bool isTakenPath(const QString& path);
+
+/// The base name of a track's file: its cleaned caption, or "Track" and the two-digit track
+/// number when nothing of the caption is left. The caption is a title, not a file name, so a dot
+/// in it is kept ("Mr. Blue Sky").
+QString trackFileStem(const QString& caption, int trackNumber);
+
+/// The output file path of a track: the file stem and extension, then "_01", "_02", … appended
+/// to the stem while isTaken says the path is taken (by default: a file of that name exists).
+/// Never an existing file.
+QString outputFilePath(const QString& directory, const QString& caption, const QString& extension,
+                       int trackNumber,
+                       const std::function<bool(const QString&)>& isTaken = isTakenPath);

@@ -3,11 +3,6 @@
 #include "components/IAudioCDGrabber2.h"
 #include "rip/TwoDigits.h"
 
-QString placeholderTitle(int number)
-{
-    return QStringLiteral("Session1 Track") + QString::number(number);
-}
-
 QString formatTrackTime(int minutes, int seconds, int frames)
 {
     return TwoDigits(minutes) + u':' + TwoDigits(seconds) + u':' + QString::number(frames);
@@ -18,8 +13,7 @@ TrackRow readTrackRow(IAudioCDGrabber2& grabber, int index, const QString& comme
     const int number = index + 1;
     grabber.CurrentTrack(index);
     TrackRow row;
-    const QString title = grabber.TrackTitle();
-    row.caption = title != placeholderTitle(number) ? title : u"Track" + TwoDigits(number);
+    row.caption = grabber.hasTrackTitle() ? grabber.TrackTitle() : u"Track" + TwoDigits(number);
     row.record.Title = row.caption;
     const QString artist = grabber.TrackArtist();
     row.record.Artist = artist.isEmpty() ? QStringLiteral("Unknown Artist") : artist;
@@ -27,8 +21,7 @@ TrackRow readTrackRow(IAudioCDGrabber2& grabber, int index, const QString& comme
     row.record.Album = album.isEmpty() ? QStringLiteral("Unknown Album") : album;
     row.time =
         formatTrackTime(grabber.TrackLength1(), grabber.TrackLength2(), grabber.TrackLength3());
-    row.seconds =
-        grabber.TrackLength1() * 60.0 + grabber.TrackLength2() + grabber.TrackLength3() / 75.0;
+    row.sectors = grabber.trackSectors();
     row.record.Year = grabber.TrackYear();
     row.record.Genre = grabber.TrackGenre();
     row.record.Comment = comment;

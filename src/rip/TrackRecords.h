@@ -9,14 +9,12 @@ class IAudioCDGrabber2;
 /// What one track of the disc shows in the list.
 struct TrackRow
 {
-    QString caption;    // the track name, also the base of the output file name
-    QString time;       // "mm:ss:f" as the grabber measures it
-    double seconds = 0; // the same length in seconds
+    QString caption; // the track name, also the base of the output file name
+    QString time;    // "mm:ss:f" as the grabber measures it
+    int sectors = 0; // the same length in sectors, 75 a second
+    double seconds() const { return sectors / 75.0; }
     CDFreedinfo record;
 };
-
-/// The placeholder title the grabber gives a track of an unidentified disc ("Session1 Track3").
-QString placeholderTitle(int number);
 
 /// Selects track index on the grabber and reads its row: placeholder titles become "Track03",
 /// empty artist and album "Unknown Artist" and "Unknown Album". comment is kept.

@@ -32,6 +32,8 @@ public:
     int TrackLength1() const override { return 0; }
     int TrackLength2() const override { return 0; }
     int TrackLength3() const override { return 0; }
+    int trackSectors() const override { return 0; }
+    bool hasTrackTitle() const override { return false; }
     QString TrackArtist() const override { return {}; }
     QString TrackAlbum() const override { return {}; }
     QString TrackTitle() const override { return {}; }

@@ -1,5 +1,6 @@
 #include "components/audiofile/VorbisWriter.h"
 
+#include "base/PartialFileName.h"
 #include "components/ComponentError.h"
 #include "components/audiofile/OutputFile.h"
 #include "components/audiofile/PcmConverter.h"
@@ -108,12 +109,13 @@ vorbis_info* configured(VorbisInfo& info, const VorbisFormat& f)
     return &info.info;
 }
 
-// The stream's serial number comes from the file's name rather than chance, so the same track
-// ripped twice gives the same bytes; a serial only has to differ between streams of one file.
+// The stream's serial number comes from the file's final name rather than chance, so the same
+// track ripped twice gives the same bytes, whether it was written under a partial name first or
+// not; a serial only has to differ between streams of one file.
 int streamSerialFor(const QString& path)
 {
     std::uint32_t hash = 2166136261u; // FNV-1a
-    for (const char c : QFileInfo(path).fileName().toUtf8()) {
+    for (const char c : finalFileName(QFileInfo(path).fileName()).toUtf8()) {
         hash ^= static_cast<unsigned char>(c);
         hash *= 16777619u;
     }

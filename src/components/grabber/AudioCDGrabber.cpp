@@ -153,6 +153,14 @@ void TAudioCDGrabber2::endGrab()
     m_grab.reset();
 }
 
+int TAudioCDGrabber2::addImageDrive(const QString& path)
+{
+    const Drive drive = imageDrive(path);
+    m_drives.append(drive);
+    m_descriptions.append(describe(drive));
+    return DeviceCount();
+}
+
 int TAudioCDGrabber2::DeviceCount() const
 {
     return static_cast<int>(m_drives.size());
@@ -211,17 +219,27 @@ void TAudioCDGrabber2::CurrentTrack(int index)
 
 int TAudioCDGrabber2::TrackLength1() const
 {
-    return m_track < 0 ? 0 : m_audioTracks.at(m_track).sectorCount / (SectorsPerSecond * 60);
+    return trackSectors() / (SectorsPerSecond * 60);
 }
 
 int TAudioCDGrabber2::TrackLength2() const
 {
-    return m_track < 0 ? 0 : m_audioTracks.at(m_track).sectorCount / SectorsPerSecond % 60;
+    return trackSectors() / SectorsPerSecond % 60;
 }
 
 int TAudioCDGrabber2::TrackLength3() const
 {
-    return m_track < 0 ? 0 : m_audioTracks.at(m_track).sectorCount % SectorsPerSecond;
+    return trackSectors() % SectorsPerSecond;
+}
+
+int TAudioCDGrabber2::trackSectors() const
+{
+    return m_track < 0 ? 0 : m_audioTracks.at(m_track).sectorCount;
+}
+
+bool TAudioCDGrabber2::hasTrackTitle() const
+{
+    return !ownTexts().title.isEmpty();
 }
 
 QString TAudioCDGrabber2::TrackArtist() const
@@ -341,13 +359,20 @@ const TocTrack& TAudioCDGrabber2::currentTocTrack() const
     return m_audioTracks.at(m_track);
 }
 
+TrackTexts TAudioCDGrabber2::ownTexts() const
+{
+    if (m_track < 0)
+        return {};
+    return m_track < m_loadedEntry.size() ? m_loadedEntry.at(m_track)
+           : m_track < m_cdText.size()    ? m_cdText.at(m_track)
+                                          : TrackTexts{};
+}
+
 TrackTexts TAudioCDGrabber2::currentTexts() const
 {
     if (m_track < 0)
         return {};
-    TrackTexts texts = m_track < m_loadedEntry.size() ? m_loadedEntry.at(m_track)
-                       : m_track < m_cdText.size()    ? m_cdText.at(m_track)
-                                                      : TrackTexts{};
+    TrackTexts texts = ownTexts();
     if (texts.title.isEmpty())
         texts.title = QStringLiteral("Session1 Track") + QString::number(m_track + 1);
     return texts;

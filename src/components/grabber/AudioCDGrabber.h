@@ -52,11 +52,17 @@ public:
     int TrackLength1() const override;
     int TrackLength2() const override;
     int TrackLength3() const override;
+    int trackSectors() const override;
+    bool hasTrackTitle() const override;
     QString TrackArtist() const override;
     QString TrackAlbum() const override;
     QString TrackTitle() const override;
     QString TrackGenre() const override;
     QString TrackYear() const override;
+
+    /// Adds an image drive for the disc image at path after the others and returns its number.
+    /// Any path works, also one with a ':' that the environment variable cannot carry.
+    int addImageDrive(const QString& path);
 
     /// Values outside 0 .. 3 select Synch (1).
     void GrabMode(int mode) override;
@@ -88,6 +94,10 @@ private:
     const Drive& driveAt(int number) const;
     const Drive& currentDrive() const;
     const TocTrack& currentTocTrack() const;
+    /// The texts of the current track from the loaded entry or CD-Text; an empty title where
+    /// there is none.
+    TrackTexts ownTexts() const;
+    /// The same with the placeholder title where there is none.
     TrackTexts currentTexts() const;
     void forgetDisc();
     void onMediaChanged();

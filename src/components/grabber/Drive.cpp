@@ -38,8 +38,13 @@ QList<Drive> findDrives()
     QList<Drive> drives = hardwareDrives();
     const QString images = qEnvironmentVariable(ImageDrivesVariable);
     for (const QString& path : images.split(u':', Qt::SkipEmptyParts))
-        drives.append({Drive::Kind::Image, path, imageFormatOf(path)});
+        drives.append(imageDrive(path));
     return drives;
+}
+
+Drive imageDrive(const QString& path)
+{
+    return {Drive::Kind::Image, path, imageFormatOf(path)};
 }
 
 DriveDescription describe(const Drive& drive)

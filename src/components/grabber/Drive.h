@@ -21,6 +21,9 @@ struct Drive
 /// (paths separated by ':').
 QList<Drive> findDrives();
 
+/// The image drive of the disc image at path.
+Drive imageDrive(const QString& path);
+
 /// Vendor, model and revision of a hardware drive; "Disc Image", file name and format of an
 /// image drive.
 DriveDescription describe(const Drive& drive);

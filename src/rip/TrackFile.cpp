@@ -1,0 +1,85 @@
+#include "rip/TrackFile.h"
+
+#include "base/PartialFileName.h"
+#include "components/ComponentError.h"
+#include "rip/OutputNaming.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+QString randomTag()
+{
+    static constexpr char Letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    QString tag;
+    for (int i = 0; i < 6; ++i)
+        tag += QLatin1Char(Letters[QRandomGenerator::global()->bounded(36)]);
+    return tag;
+}
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// rename() that fails with EEXIST instead of replacing. Where the file system cannot rename
+// that way, a hard link to the new name (which never replaces) and the removal of the old one do
+// the same.
+int renameWithoutReplacing(const QByteArray& from, const QByteArray& to)
+{
+    if (renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    if (link(from.constData(), to.constData()) != 0)
+        return errno;
+    unlink(from.constData());
+    return 0;
+}
+
+} // namespace
+
+QString freshPartialPath(const QString& finalPath)
+{
+    const QFileInfo final(finalPath);
+    QString candidate;
+    do
+        candidate = final.dir().filePath(partialFileName(final.fileName(), randomTag()));
+    while (isTakenPath(candidate));
+    return candidate;
+}
+
+QString publishTrackFile(const QString& partialPath, const QString& finalPath,
+                         const std::function<QString()>& nextFreePath)
+{
+    const QByteArray from = QFile::encodeName(partialPath);
+    QString target = finalPath;
+    for (;;) {
+        const int error = renameWithoutReplacing(from, QFile::encodeName(target));
+        if (error == 0)
+            return target;
+        if (error != EEXIST)
+            throw ComponentError(QStringLiteral("Cannot name the finished file %1: %2")
+                                     .arg(target, systemError(error)));
+        target = nextFreePath();
+    }
+}
+
+QString prepareOutputFolder(const QString& folder)
+{
+    if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder))
+        return QStringLiteral("Cannot create the output folder %1").arg(folder);
+    const QFileInfo info(folder);
+    if (!info.isWritable() || !(info.permissions() & QFileDevice::WriteOwner))
+        return QStringLiteral("Cannot write to the output folder %1: Permission denied")
+            .arg(folder);
+    return {};
+}

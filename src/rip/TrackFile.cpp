@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <unistd.h>
 
 namespace {
@@ -75,8 +76,11 @@ QString publishTrackFile(const QString& partialPath, const QString& finalPath,
 
 QString prepareOutputFolder(const QString& folder)
 {
-    if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder))
-        return QStringLiteral("Cannot create the output folder %1").arg(folder);
+    std::error_code error;
+    if (!QFileInfo(folder).isDir() &&
+        !std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), error))
+        return QStringLiteral("Cannot create the output folder %1: %2")
+            .arg(folder, QString::fromLocal8Bit(error.message()));
     const QFileInfo info(folder);
     if (!info.isWritable() || !(info.permissions() & QFileDevice::WriteOwner))
         return QStringLiteral("Cannot write to the output folder %1: Permission denied")

@@ -1,13 +1,5 @@
-#include "DiscImage.h"
-#include "TestAudio.h"
+#include "RipCliSupport.h"
 #include "support/MediaProbe.h"
-#include "support/TempDir.h"
-
-#include <QCoreApplication>
-#include <QDir>
-#include <QDirIterator>
-#include <QFileInfo>
-#include <QProcess>
 
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
@@ -16,88 +8,10 @@
 
 namespace {
 
-using DiscFixture::SectorsPerSecond;
-
-struct RunResult
-{
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-// The ripper beside the tests in the build tree.
-QString ripProgram()
-{
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/../src/tunecrest-rip");
-}
-
 QString fromTagLib(const TagLib::String& text)
 {
     return QString::fromUtf8(text.toCString(true));
 }
-
-class RipCliTest : public TempDirTest
-{
-protected:
-    void SetUp() override
-    {
-        QDir(root()).mkpath(QStringLiteral("cfg"));
-        QDir(root()).mkpath(QStringLiteral("out"));
-    }
-
-    QString out() const { return path(QStringLiteral("out")); }
-    QString settingsFile() const { return path(QStringLiteral("cfg/LumRipwellconverter.ini")); }
-
-    // A three-track disc with CD-Text; track lengths in seconds.
-    QString makeDisc(const QString& name, std::vector<int> seconds = {2, 1, 2},
-                     std::optional<std::int64_t> binBytes = std::nullopt)
-    {
-        DiscFixture::DiscLayout disc;
-        disc.album = "Live: Bootleg";
-        disc.performer = "Art/Pop";
-        disc.genre = "Rock";
-        int n = 0;
-        for (int s : seconds)
-            disc.tracks.push_back({s * SectorsPerSecond, "Song " + std::to_string(++n), {}});
-        if (disc.tracks.size() > 1)
-            disc.tracks[1].title = "Café Müller";
-        disc.binBytes = binBytes;
-        const QString cue = path(name + QStringLiteral(".cue"));
-        DiscFixture::writeDisc(cue.toStdString(), disc);
-        return cue;
-    }
-
-    QProcessEnvironment environment(const QString& drives) const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("cfg")));
-        env.insert(QStringLiteral("TUNECREST_IMAGE_DRIVES"), drives);
-        return env;
-    }
-
-    RunResult rip(const QStringList& args, const QString& drives = {})
-    {
-        QProcess process;
-        process.setProcessEnvironment(environment(drives));
-        process.start(ripProgram(), args);
-        EXPECT_TRUE(process.waitForFinished(120000));
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
-    }
-
-    QStringList filesBelow(const QString& folder) const
-    {
-        QStringList files;
-        QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            files << QDir(folder).relativeFilePath(it.next());
-        files.sort();
-        return files;
-    }
-
-    void writeSettings(const QByteArray& text) { writeAll(settingsFile(), text); }
-};
 
 TEST_F(RipCliTest, UsageErrorsExitTwo)
 {
@@ -251,7 +165,7 @@ TEST_F(RipCliTest, DamagedTrackFailsAloneAndIsRemoved)
         ASSERT_TRUE(info);
         EXPECT_NEAR(info->duration, 2.0, 0.1);
     }
-    EXPECT_TRUE(QDir::temp().entryList({QStringLiteral("tunecrest-rip-*")}).isEmpty());
+    EXPECT_TRUE(filesBelow(tmp()).isEmpty());
 }
 
 TEST_F(RipCliTest, TwoJobsWriteTheSameFilesAsOne)
@@ -277,23 +191,26 @@ TEST_F(RipCliTest, TwoJobsWriteTheSameFilesAsOne)
     }
 }
 
-TEST_F(RipCliTest, InterruptRemovesUnfinishedFiles)
+TEST_F(RipCliTest, InterruptHangUpAndTerminateRemoveUnfinishedFiles)
 {
     const QString cue = makeDisc(QStringLiteral("long"), {120, 120});
-    for (const char* jobs : {"1", "2"}) {
-        const QString dest = path(QStringLiteral("int") + QLatin1StringView(jobs));
+    for (const auto& [jobs, signal] : {std::pair{"1", SIGINT}, std::pair{"2", SIGINT},
+                                       std::pair{"1", SIGHUP}, std::pair{"2", SIGTERM}}) {
+        const QString dest =
+            path(QStringLiteral("int%1-%2").arg(QLatin1StringView(jobs)).arg(signal));
         QProcess process;
         process.setProcessEnvironment(environment({}));
         process.start(ripProgram(),
                       {QStringLiteral("-d"), cue, QStringLiteral("-f"), QStringLiteral("mp3"),
                        QStringLiteral("-o"), dest, QStringLiteral("-j"), QLatin1StringView(jobs)});
         ASSERT_TRUE(process.waitForReadyRead(30000));
-        ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+        ::kill(static_cast<pid_t>(process.processId()), signal);
         ASSERT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << signal;
         EXPECT_EQ(process.exitCode(), 130) << process.readAllStandardError().toStdString();
         EXPECT_TRUE(filesBelow(dest).isEmpty()) << filesBelow(dest).join(u' ').toStdString();
     }
-    EXPECT_TRUE(QDir::temp().entryList({QStringLiteral("tunecrest-rip-*")}).isEmpty());
+    EXPECT_TRUE(filesBelow(tmp()).isEmpty());
 }
 
 } // namespace

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "DiscImage.h"
+#include "TestAudio.h"
+#include "support/TempDir.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <optional>
+#include <vector>
+
+using DiscFixture::SectorsPerSecond;
+
+struct RunResult
+{
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+// The ripper beside the tests in the build tree.
+inline QString ripProgram()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/../src/tunecrest-rip");
+}
+
+class RipCliTest : public TempDirTest
+{
+protected:
+    void SetUp() override
+    {
+        QDir(root()).mkpath(QStringLiteral("cfg"));
+        QDir(root()).mkpath(QStringLiteral("out"));
+        QDir(root()).mkpath(QStringLiteral("tmp"));
+    }
+
+    QString out() const { return path(QStringLiteral("out")); }
+    // The rips' temporary folder, so a test sees what a rip leaves there.
+    QString tmp() const { return path(QStringLiteral("tmp")); }
+    QString settingsFile() const { return path(QStringLiteral("cfg/LumRipwellconverter.ini")); }
+
+    // A three-track disc with CD-Text; track lengths in seconds.
+    QString makeDisc(const QString& name, std::vector<int> seconds = {2, 1, 2},
+                     std::optional<std::int64_t> binBytes = std::nullopt)
+    {
+        DiscFixture::DiscLayout disc;
+        disc.album = "Live: Bootleg";
+        disc.performer = "Art/Pop";
+        disc.genre = "Rock";
+        int n = 0;
+        for (int s : seconds)
+            disc.tracks.push_back({s * SectorsPerSecond, "Song " + std::to_string(++n), {}});
+        if (disc.tracks.size() > 1)
+            disc.tracks[1].title = "Café Müller";
+        disc.binBytes = binBytes;
+        const QString cue = path(name + QStringLiteral(".cue"));
+        DiscFixture::writeDisc(cue.toStdString(), disc);
+        return cue;
+    }
+
+    QProcessEnvironment environment(const QString& drives) const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("cfg")));
+        env.insert(QStringLiteral("TUNECREST_IMAGE_DRIVES"), drives);
+        env.insert(QStringLiteral("TMPDIR"), tmp());
+        return env;
+    }
+
+    RunResult rip(const QStringList& args, const QString& drives = {})
+    {
+        QProcess process;
+        process.setProcessEnvironment(environment(drives));
+        process.start(ripProgram(), args);
+        EXPECT_TRUE(process.waitForFinished(120000));
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    QStringList filesBelow(const QString& folder) const
+    {
+        QStringList files;
+        QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files << QDir(folder).relativeFilePath(it.next());
+        files.sort();
+        return files;
+    }
+
+    void writeSettings(const QByteArray& text) { writeAll(settingsFile(), text); }
+};

@@ -12,6 +12,8 @@
 
 namespace {
 
+using FileStatus = struct stat;
+
 QString systemError(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -67,9 +69,7 @@ RegularFileContents readRegularFile(const QString& path, qint64 maxBytes)
                                               QStringLiteral(": ") + systemError(error));
     }
     const Descriptor descriptor(&fd);
-    struct stat status
-    {
-    };
+    FileStatus status{};
     if (::fstat(fd, &status) != 0)
         return failed(Status::Unreadable, QStringLiteral("Cannot read ") + path +
                                               QStringLiteral(": ") + systemError(errno));
@@ -93,9 +93,7 @@ RegularFileContents readRegularFile(const QString& path, qint64 maxBytes)
 
 QString regularFileProblem(const QString& path)
 {
-    struct stat status
-    {
-    };
+    FileStatus status{};
     if (::stat(QFile::encodeName(path).constData(), &status) != 0)
         return path + QStringLiteral(" does not exist");
     return S_ISREG(status.st_mode) ? QString() : notRegular(path);

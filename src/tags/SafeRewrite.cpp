@@ -16,6 +16,8 @@
 
 namespace {
 
+using FileStatus = struct stat;
+
 QString resolvedTarget(const QString& original)
 {
     const QString canonical = QFileInfo(original).canonicalFilePath();
@@ -54,9 +56,7 @@ ComponentError cannotCreateIn(const QString& folder, const QString& reason)
 // Also true for a link that points nowhere, which an exclusive create refuses as well.
 bool entryExists(const QString& path)
 {
-    struct stat status
-    {
-    };
+    FileStatus status{};
     return ::lstat(QFile::encodeName(path).constData(), &status) == 0;
 }
 
@@ -95,9 +95,7 @@ SafeRewrite::~SafeRewrite()
 
 void SafeRewrite::rememberIdentity()
 {
-    struct stat status
-    {
-    };
+    FileStatus status{};
     if (::fstat(m_sibling.handle(), &status) == 0) {
         m_device = status.st_dev;
         m_inode = status.st_ino;
@@ -110,9 +108,7 @@ void SafeRewrite::rememberIdentity()
 void SafeRewrite::removeSibling()
 {
     m_sibling.close();
-    struct stat status
-    {
-    };
+    FileStatus status{};
     if (::lstat(QFile::encodeName(m_siblingPath).constData(), &status) == 0 &&
         status.st_dev == m_device && status.st_ino == m_inode)
         ::unlink(QFile::encodeName(m_siblingPath).constData());

@@ -74,7 +74,6 @@ struct WMAudioInfo::Private
     qint64 headerSize = 0;
     // TagLib edits a copy of the header object in memory; the file itself is written by
     // SafeRewrite, whose every write reports the system's reason for a failure.
-    TagLib::ByteVector header;
     std::unique_ptr<TagLib::ByteVectorStream> stream;
     std::unique_ptr<TagLib::ASF::File> file;
     QString error;
@@ -174,8 +173,8 @@ qint32 WMAudioCreateInfo(const QString& fileName, std::unique_ptr<WMAudioInfo>& 
     const QByteArray header = original.read(d->headerSize);
     if (header.size() != d->headerSize)
         return WMAudioStatus::CannotOpen;
-    d->header = TagLib::ByteVector(header.constData(), static_cast<unsigned int>(header.size()));
-    d->stream = std::make_unique<TagLib::ByteVectorStream>(d->header);
+    d->stream = std::make_unique<TagLib::ByteVectorStream>(
+        TagLib::ByteVector(header.constData(), static_cast<unsigned int>(header.size())));
     d->file = std::make_unique<TagLib::ASF::File>(d->stream.get(), false);
     if (!d->file->isValid())
         return WMAudioStatus::NotAsf;

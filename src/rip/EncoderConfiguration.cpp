@@ -6,6 +6,8 @@
 #include "rip/EncoderTables.h"
 #include "settings/SettingsFile.h"
 
+#include <limits>
+
 namespace EncoderTables {
 
 int position(const SettingsFile& settings, const Keys::IntKey& key, std::size_t size)
@@ -136,10 +138,17 @@ void configureWav(const SettingsFile& s, IAudioFile2& audioFile)
     }
 }
 
+// The component numbers the formats from 1. A stored value past every position stays as large
+// as it can instead of wrapping round to a negative number, so the component's refusal names it.
+int oneBased(int position)
+{
+    return position < std::numeric_limits<int>::max() ? position + 1 : position;
+}
+
 void configureWma(const SettingsFile& s, IAudioFile2& audioFile)
 {
     audioFile.OptionFlag(-1);
-    audioFile.SetWmaFormat(s.read(Keys::Wma::Format) + 1);
+    audioFile.SetWmaFormat(oneBased(s.read(Keys::Wma::Format)));
 }
 
 void configureOgg(const SettingsFile& s, IAudioFile2& audioFile)

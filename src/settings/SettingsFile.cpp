@@ -1,5 +1,7 @@
 #include "settings/SettingsFile.h"
 
+#include "base/RegularFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -61,12 +63,9 @@ struct FileLines
     bool endsWithNewline = true;
 };
 
-std::optional<FileLines> readLines(const QString& path)
+FileLines splitLines(const QByteArray& bytes)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QString text = QString::fromUtf8(file.readAll());
+    const QString text = QString::fromUtf8(bytes);
     FileLines result;
     if (text.contains(QStringLiteral("\r\n")))
         result.eol = QStringLiteral("\r\n");
@@ -77,6 +76,19 @@ std::optional<FileLines> readLines(const QString& path)
     if (result.endsWithNewline)
         result.lines.removeLast(); // the empty piece after the final newline
     return result;
+}
+
+RegularFileContents readSettingsBytes(const QString& path)
+{
+    return readRegularFile(path, SettingsFile::MaxFileBytes);
+}
+
+std::optional<FileLines> readLines(const QString& path)
+{
+    const RegularFileContents contents = readSettingsBytes(path);
+    if (!contents.ok())
+        return std::nullopt;
+    return splitLines(contents.bytes);
 }
 
 bool parseHex(QStringView digits, qint64 sign, int& value)
@@ -100,6 +112,14 @@ SettingsWriteError::SettingsWriteError(const QString& fileName)
 }
 
 SettingsFile::SettingsFile(QString path) : m_path(std::move(path)) {}
+
+QString SettingsFile::problem() const
+{
+    const RegularFileContents contents = readSettingsBytes(m_path);
+    if (contents.ok() || contents.status == RegularFileContents::Status::Missing)
+        return QString();
+    return contents.error;
+}
 
 bool SettingsFile::lookup(const QString& section, const QString& key, QString& value) const
 {
@@ -182,7 +202,12 @@ void SettingsFile::writeString(const QString& section, const QString& key, const
     if (info.exists() && !(info.permissions() & QFileDevice::WriteOwner))
         throw SettingsWriteError(m_path);
 
-    FileLines file = readLines(m_path).value_or(FileLines{});
+    // Only a regular file is rewritten, and only one that could be read whole: anything else
+    // (a FIFO, a device, a file too large to be settings) would be lost or never end.
+    const RegularFileContents contents = readSettingsBytes(m_path);
+    if (!contents.ok() && contents.status != RegularFileContents::Status::Missing)
+        throw SettingsWriteError(m_path);
+    FileLines file = contents.ok() ? splitLines(contents.bytes) : FileLines{};
     const QString entry = key + u'=' + value;
 
     // Find the first section of that name, and the key within it.

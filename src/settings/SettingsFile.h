@@ -17,13 +17,26 @@ public:
 /// written is seen by the next read and hand edits are picked up at once. Section and key names
 /// match without regard to case; the first of duplicate sections or keys wins. Writes keep every
 /// other line as it was and replace the file atomically, so a failure never leaves it truncated.
+///
+/// Only a regular file of at most MaxFileBytes counts. Anything else at the path (a FIFO, a
+/// device, a folder, a file too large) is never waited on nor read past the limit: reads then
+/// give the defaults, so the program still runs, problem() says why, and writes throw
+/// SettingsWriteError.
 class SettingsFile
 {
 public:
+    /// The largest settings file that is read; a real one is a few kilobytes.
+    static constexpr qint64 MaxFileBytes = 4 << 20;
+
     /// Opening does not create the file; the first write does (and its folder).
     explicit SettingsFile(QString path);
 
     const QString& path() const { return m_path; }
+
+    /// Why the file's values are not used ("<path> is not a regular file", "<path> is larger
+    /// than 4194304 bytes", "Cannot open <path>: <reason>"); empty when the file is fine or
+    /// missing. Meant for a warning: the reads give the defaults meanwhile.
+    QString problem() const;
 
     /// At most 2047 characters; the default for a missing file, section or key.
     QString readString(const QString& section, const QString& key, const QString& def) const;

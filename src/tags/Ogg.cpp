@@ -1,6 +1,5 @@
 #include "tags/Ogg.h"
 
-#include "base/Utf8Names.h"
 #include "components/ComponentError.h"
 #include "tags/SafeRewrite.h"
 #include "tags/VcEdit.h"
@@ -12,8 +11,6 @@
 #include <vorbis/codec.h>
 
 namespace {
-
-const QString TempSuffix = QStringLiteral("temp");
 
 void addComment(vorbis_comment* comments, const char* key, const QString& value)
 {
@@ -41,38 +38,28 @@ ComponentError cannotOpen(const QString& path, const QString& error)
     return ComponentError(QStringLiteral("Cannot open ") + path + QStringLiteral(": ") + error);
 }
 
-ComponentError cannotWrite(const QString& error)
+ComponentError cannotWrite(const QString& path, const QString& error)
 {
-    if (error.isEmpty())
-        return ComponentError(QStringLiteral("Cannot write comments"));
-    return ComponentError(QStringLiteral("Cannot write comments: ") + error);
+    return ComponentError(QStringLiteral("Cannot write comments to ") + path +
+                          QStringLiteral(": ") + error);
 }
 
 } // namespace
-
-QString OGGTempPath(const QString& path)
-{
-    const QFileInfo file(path);
-    // The sibling must never be the file itself, and its name must fit the file system like the
-    // file's own name did.
-    const QString stem = file.suffix() == TempSuffix ? file.fileName() : file.completeBaseName();
-    const QString suffix = u'.' + TempSuffix;
-    const int room = MaxNameBytes - static_cast<int>(suffix.size());
-    return file.dir().filePath(cutToUtf8Bytes(stem, room) + suffix);
-}
 
 bool WriteOGGTag(const QString& path, const OGGTag& tag)
 {
     QFile input(path);
     if (!input.open(QIODevice::ReadOnly))
         throw cannotOpen(path, input.errorString());
-    SafeRewrite rewrite(path, QFileInfo(OGGTempPath(path)).fileName());
+    SafeRewrite rewrite(path);
 
     VcEdit edit;
     if (!edit.open(input))
         throw cannotOpen(path, edit.lastError());
     replaceComments(edit.comments(), tag);
     if (!edit.write(rewrite.file()))
-        throw cannotWrite(edit.lastError());
-    return rewrite.commit(input.permissions());
+        throw cannotWrite(path, edit.lastError());
+    if (!rewrite.commit(input.permissions()))
+        throw cannotWrite(path, rewrite.errorString());
+    return true;
 }

@@ -11,15 +11,20 @@
 #include <filesystem>
 #include <system_error>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+using FileStatus = struct stat;
 
 QString resolvedTarget(const QString& original)
 {
     const QString canonical = QFileInfo(original).canonicalFilePath();
     return canonical.isEmpty() ? original : canonical;
 }
+
+constexpr int MaxNameAttempts = 100;
 
 // Short, so that it fits wherever the file's own name did.
 QString freshSiblingName()
@@ -42,6 +47,19 @@ QFileDevice::Permissions modeBits(QFileDevice::Permissions permissions)
     return permissions & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
 }
 
+ComponentError cannotCreateIn(const QString& folder, const QString& reason)
+{
+    return ComponentError(QStringLiteral("Cannot create a file in ") + folder +
+                          QStringLiteral(": ") + reason);
+}
+
+// Also true for a link that points nowhere, which an exclusive create refuses as well.
+bool entryExists(const QString& path)
+{
+    FileStatus status{};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0;
+}
+
 std::filesystem::path fsPath(const QString& path)
 {
     return std::filesystem::path(path.toStdU16String());
@@ -49,28 +67,51 @@ std::filesystem::path fsPath(const QString& path)
 
 } // namespace
 
-SafeRewrite::SafeRewrite(const QString& original, const QString& siblingName)
-    : m_target(resolvedTarget(original))
+SafeRewrite::SafeRewrite(const QString& original) : m_target(resolvedTarget(original))
 {
     const QString folder = QFileInfo(m_target).absolutePath();
-    const bool fresh = siblingName.isEmpty();
-    m_sibling.setFileName(QDir(folder).filePath(fresh ? freshSiblingName() : siblingName));
     if (!isWritableFolder(folder))
-        throw ComponentError(QStringLiteral("Cannot open ") + m_sibling.fileName() +
-                             QStringLiteral(": Permission denied"));
-    // A file already under a given sibling name is replaced, never written through: it may be a
-    // link to someone else's file.
-    if (!fresh)
-        m_sibling.remove();
-    if (!m_sibling.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        throw ComponentError(QStringLiteral("Cannot open ") + m_sibling.fileName() +
-                             QStringLiteral(": ") + m_sibling.errorString());
+        throw cannotCreateIn(folder, QStringLiteral("Permission denied"));
+    const QDir dir(folder);
+    for (int attempt = 0; attempt < MaxNameAttempts; ++attempt) {
+        m_siblingPath = dir.filePath(freshSiblingName());
+        m_sibling.setFileName(m_siblingPath);
+        // NewOnly creates exclusively (O_EXCL): a file or link of that name is never opened.
+        if (m_sibling.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            rememberIdentity();
+            return;
+        }
+        if (!entryExists(m_siblingPath))
+            throw cannotCreateIn(folder, m_sibling.errorString());
+    }
+    throw cannotCreateIn(folder, QStringLiteral("no free name"));
 }
 
 SafeRewrite::~SafeRewrite()
 {
     if (!m_committed)
-        m_sibling.remove();
+        removeSibling();
+}
+
+void SafeRewrite::rememberIdentity()
+{
+    FileStatus status{};
+    if (::fstat(m_sibling.handle(), &status) == 0) {
+        m_device = status.st_dev;
+        m_inode = status.st_ino;
+    }
+}
+
+// Only the file this object created goes: if its name has meanwhile been given to another file,
+// that one stays. Closing may fail to write buffered bytes (a full disk), which does not matter
+// for a file about to be removed.
+void SafeRewrite::removeSibling()
+{
+    m_sibling.close();
+    FileStatus status{};
+    if (::lstat(QFile::encodeName(m_siblingPath).constData(), &status) == 0 &&
+        status.st_dev == m_device && status.st_ino == m_inode)
+        ::unlink(QFile::encodeName(m_siblingPath).constData());
 }
 
 bool SafeRewrite::fail(const QString& error)
@@ -122,8 +163,10 @@ bool SafeRewrite::commit(QFileDevice::Permissions permissions)
     if (!m_sibling.setPermissions(modeBits(permissions)))
         return fail(m_sibling.errorString());
     m_sibling.close();
+    if (m_sibling.error() != QFileDevice::NoError)
+        return fail(m_sibling.errorString());
     std::error_code error;
-    std::filesystem::rename(fsPath(m_sibling.fileName()), fsPath(m_target), error);
+    std::filesystem::rename(fsPath(m_siblingPath), fsPath(m_target), error);
     if (error)
         return fail(QString::fromStdString(error.message()));
     m_committed = true;

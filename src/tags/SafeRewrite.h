@@ -3,23 +3,28 @@
 #include <QFile>
 #include <QString>
 
+#include <sys/types.h>
+
 /// Rewrites a file without putting it at risk: the new content is written into a sibling in the
 /// same folder, which takes the original's place in one rename only once it is complete. Until
 /// then the original stays byte for byte as it was; a rewrite that is not committed removes its
-/// sibling.
+/// sibling. The sibling gets a fresh name and is created exclusively, so no file that was already
+/// in the folder (nor the file a symbolic link there points to) is ever opened, replaced or
+/// removed.
 class SafeRewrite final
 {
 public:
-    /// Creates the sibling siblingName (removing a file of that name first) beside original, or a
-    /// sibling under a fresh hidden name when siblingName is empty. A symbolic link is followed:
-    /// the file it points to is rewritten. Throws ComponentError
-    /// "Cannot open <sibling>: <reason>" when the sibling cannot be created.
-    explicit SafeRewrite(const QString& original, const QString& siblingName = QString());
+    /// Creates the sibling beside original. A symbolic link is followed: the file it points to
+    /// is rewritten. Throws ComponentError "Cannot create a file in <folder>: <reason>" when the
+    /// sibling cannot be created.
+    explicit SafeRewrite(const QString& original);
     ~SafeRewrite();
     Q_DISABLE_COPY_MOVE(SafeRewrite)
 
     /// The sibling, open for writing.
     QFile& file() { return m_sibling; }
+    /// Where the sibling is.
+    const QString& siblingPath() const { return m_siblingPath; }
 
     /// Appends bytes to the sibling; false on a write error.
     bool write(const QByteArray& bytes);
@@ -31,16 +36,21 @@ public:
     /// over the original. False when any of it fails; the original is then unchanged.
     bool commit(QFileDevice::Permissions permissions);
 
-    /// What went wrong in the last failed call.
+    /// What went wrong in the last failed call: the system's reason ("No space left on device").
     QString errorString() const { return m_error; }
 
 private:
     bool fail(const QString& error);
     bool syncToDisk();
     void takeOwner();
+    void rememberIdentity();
+    void removeSibling();
 
     QString m_target;
+    QString m_siblingPath;
     QFile m_sibling;
     QString m_error;
+    dev_t m_device = 0; // identity of the sibling, so that only our own file is ever removed
+    ino_t m_inode = 0;
     bool m_committed = false;
 };

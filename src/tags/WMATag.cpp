@@ -24,7 +24,7 @@ void setNumber(WMAudioInfo& attributes, QStringView name, quint32 number)
 
 } // namespace
 
-qint32 WriteWMATag(const QString& path, const WMATagInfo& info)
+qint32 WriteWMATag(const QString& path, const WMATagInfo& info, QString* error)
 {
     std::unique_ptr<WMAudioInfo> attributes;
     if (WMAudioCreateInfo(path, attributes) != WMAudioStatus::Ok)
@@ -37,5 +37,10 @@ qint32 WriteWMATag(const QString& path, const WMATagInfo& info)
             WMATagCapacity::Description);
     setText(*attributes, WMAttributeName::Genre, info.Genre, WMATagCapacity::Genre);
     setNumber(*attributes, WMAttributeName::TrackNumber, info.TrackNumber);
-    return attributes->commit() == WMAudioStatus::Ok ? Written : NotWritten;
+    if (attributes->commit() == WMAudioStatus::Ok)
+        return Written;
+    if (error != nullptr && !attributes->errorString().isEmpty())
+        *error = QStringLiteral("Cannot write ") + path + QStringLiteral(": ") +
+                 attributes->errorString();
+    return NotWritten;
 }

@@ -28,5 +28,7 @@ inline constexpr qsizetype Genre = 31;
 /// Sets "Author", "Title", "WM/AlbumTitle", "WM/Year", "Description", "WM/Genre" (empty texts
 /// included) and "WM/TrackNumber" in the WMA file at path, in that order, and commits them.
 /// Returns -1 when the file carries them, 0 when it cannot be opened, is not ASF or cannot be
-/// rewritten; the file is then unchanged. The file keeps its permission bits.
-qint32 WriteWMATag(const QString& path, const WMATagInfo& info);
+/// rewritten; the file is then unchanged. The file keeps its permission bits. When the rewrite
+/// failed for a reason of the file system, error (if given) receives "Cannot write <file>:
+/// <reason>" ("No space left on device" on a full disk).
+qint32 WriteWMATag(const QString& path, const WMATagInfo& info, QString* error = nullptr);

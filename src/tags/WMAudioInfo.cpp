@@ -7,6 +7,7 @@
 
 #include <taglib/asffile.h>
 #include <taglib/asftag.h>
+#include <taglib/tbytevectorstream.h>
 #include <taglib/tstringlist.h>
 
 #include <cstring>
@@ -68,9 +69,14 @@ void setText(TagLib::ASF::Tag& tag, QStringView name, const QString& text)
 
 struct WMAudioInfo::Private
 {
-    std::unique_ptr<SafeRewrite> rewrite;
-    std::unique_ptr<TagLib::ASF::File> file;
+    QString path;
     QFileDevice::Permissions permissions;
+    qint64 headerSize = 0;
+    // TagLib edits a copy of the header object in memory; the file itself is written by
+    // SafeRewrite, whose every write reports the system's reason for a failure.
+    std::unique_ptr<TagLib::ByteVectorStream> stream;
+    std::unique_ptr<TagLib::ASF::File> file;
+    QString error;
 };
 
 WMAudioInfo::WMAudioInfo(std::unique_ptr<Private> d) : d(std::move(d)) {}
@@ -103,38 +109,74 @@ qint32 WMAudioInfo::setAttribute(QStringView name, WMAttributeType type, const v
 
 qint32 WMAudioInfo::commit()
 {
-    if (!d->file)
+    if (!d->file || !d->file->save())
         return WMAudioStatus::CannotSave;
-    const bool saved = d->file->save();
-    // TagLib must let go of the sibling before it replaces the file.
+    const TagLib::ByteVector& header = *d->stream->data();
     d->file.reset();
-    if (!saved || !d->rewrite->commit(d->permissions))
-        return WMAudioStatus::CannotSave;
+    try {
+        QFile original(d->path);
+        if (!original.open(QIODevice::ReadOnly) || !original.seek(d->headerSize))
+            return fail(original.errorString());
+        SafeRewrite rewrite(d->path);
+        const QByteArray headerBytes(header.data(), static_cast<qsizetype>(header.size()));
+        if (!rewrite.write(headerBytes) || !rewrite.append(original) ||
+            !rewrite.commit(d->permissions))
+            return fail(rewrite.errorString());
+    } catch (const ComponentError& error) {
+        return fail(error.message());
+    }
     return WMAudioStatus::Ok;
 }
 
-// TagLib edits files in place; it is given a copy of the file, which replaces the original only
-// after a successful save.
+qint32 WMAudioInfo::fail(const QString& error)
+{
+    d->error = error;
+    return WMAudioStatus::CannotSave;
+}
+
+QString WMAudioInfo::errorString() const
+{
+    return d->error;
+}
+
+namespace {
+
+// The size the header object claims, if the file holds that much and it is a plausible header.
+qint64 headerObjectSize(QFile& file)
+{
+    constexpr qint64 MaxHeaderSize = 64 << 20;
+    constexpr qint64 MinHeaderSize = 30;
+    const QByteArray start = file.peek(24);
+    if (start.size() < 24 || !start.startsWith(AsfHeaderGuid))
+        return 0;
+    quint64 size = 0;
+    for (int i = 23; i >= 16; --i)
+        size = (size << 8) | static_cast<unsigned char>(start[i]);
+    if (size < MinHeaderSize || size > MaxHeaderSize || static_cast<qint64>(size) > file.size())
+        return 0;
+    return static_cast<qint64>(size);
+}
+
+} // namespace
+
 qint32 WMAudioCreateInfo(const QString& fileName, std::unique_ptr<WMAudioInfo>& info)
 {
     QFile original(fileName);
     if (!original.open(QIODevice::ReadOnly))
         return WMAudioStatus::CannotOpen;
-    if (!original.peek(AsfHeaderGuid.size()).startsWith(AsfHeaderGuid))
-        return WMAudioStatus::NotAsf;
     auto d = std::make_unique<WMAudioInfo::Private>();
+    d->headerSize = headerObjectSize(original);
+    if (d->headerSize == 0)
+        return WMAudioStatus::NotAsf;
+    d->path = fileName;
     d->permissions = original.permissions();
-    try {
-        d->rewrite = std::make_unique<SafeRewrite>(fileName);
-    } catch (const ComponentError&) {
+    const QByteArray header = original.read(d->headerSize);
+    if (header.size() != d->headerSize)
         return WMAudioStatus::CannotOpen;
-    }
-    if (!d->rewrite->append(original) || !d->rewrite->file().flush())
-        return WMAudioStatus::CannotOpen;
-
-    const QByteArray copy = QFile::encodeName(d->rewrite->file().fileName());
-    d->file = std::make_unique<TagLib::ASF::File>(copy.constData(), false);
-    if (!d->file->isValid() || d->file->readOnly())
+    d->stream = std::make_unique<TagLib::ByteVectorStream>(
+        TagLib::ByteVector(header.constData(), static_cast<unsigned int>(header.size())));
+    d->file = std::make_unique<TagLib::ASF::File>(d->stream.get(), false);
+    if (!d->file->isValid())
         return WMAudioStatus::NotAsf;
     info = std::make_unique<WMAudioInfo>(std::move(d));
     return WMAudioStatus::Ok;

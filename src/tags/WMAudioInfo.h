@@ -47,12 +47,17 @@ public:
 
     /// Writes the attributes set so far into the file. Once only.
     qint32 commit();
+    /// Why commit() failed, with the system's reason ("No space left on device"); empty when
+    /// it did not fail for a reason of the file system.
+    QString errorString() const;
 
     struct Private;
     /// Made by WMAudioCreateInfo only: nothing else can fill a Private.
     explicit WMAudioInfo(std::unique_ptr<Private> d);
 
 private:
+    qint32 fail(const QString& error);
+
     std::unique_ptr<Private> d;
 };
 

@@ -7,8 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
 #include <map>
 #include <set>
+#include <string>
+
+#include <unistd.h>
 
 namespace {
 
@@ -156,6 +161,42 @@ TEST_F(AudioFileEncodeTest, Mp3VbrPresetAndCommandLine)
     m_audioFile.SetMp3Encoder(&m_lame);
     expectFile(encode(QStringLiteral("command.mp3"), 88200),
                {"mp3", "mp3", 32000, 1, 192, 1152.0 / 32000, 0.99});
+}
+
+// What the code under test writes to fd 2 (the terminal, for the program) while call runs.
+std::string stderrDuring(const std::function<void()>& call)
+{
+    std::fflush(stderr);
+    std::FILE* capture = std::tmpfile();
+    const int saved = ::dup(2);
+    ::dup2(::fileno(capture), 2);
+    call();
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    std::string text(static_cast<std::size_t>(std::ftell(capture)), '\0');
+    std::rewind(capture);
+    text.resize(std::fread(text.data(), 1, text.size(), capture));
+    std::fclose(capture);
+    return text;
+}
+
+// LAME warns about settings it adjusts (a high-pass filter, a sample rate its bitrate cannot
+// have); the program decides what reaches the terminal, so nothing may be printed.
+TEST_F(AudioFileEncodeTest, Mp3EncoderPrintsNothingOfItsOwn)
+{
+    m_lame.HighpassFrequency(100);
+    EXPECT_EQ(stderrDuring([this] {
+                  m_audioFile.SetMp3Encoder(&m_lame);
+                  encode(QStringLiteral("warned.mp3"), 44100);
+              }),
+              "");
+    m_lame.CommandLine(QStringLiteral("--highpass 0.05 -b 320 --resample 8"));
+    EXPECT_EQ(stderrDuring([this] {
+                  m_audioFile.SetMp3Encoder(&m_lame);
+                  encode(QStringLiteral("resampled.mp3"), 44100);
+              }),
+              "");
 }
 
 // The fields of the MPEG-1 Layer III frame headers of a file, read frame by frame.

@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <functional>
+#include <limits>
 #include <sys/resource.h>
 
 namespace {
@@ -76,6 +77,11 @@ TEST_F(AudioFileSafetyTest, AFormatThatCannotBeMadeLeavesNoneChosen)
     m_audioFile.SetWaveFormat(44100, 2, 16);
     EXPECT_THROW(m_audioFile.SetOggVorbisFormat(8000, 2, 320, 320, 320, -1), ComponentError);
     EXPECT_THROW(m_audioFile.SetOggVorbisFormat(44100, 2, 0, 0, 0, 1001), ComponentError);
+    constexpr int Largest = std::numeric_limits<int>::max();
+    EXPECT_THROW(m_audioFile.SetOggVorbisFormat(Largest, 2, 128, 0, 0, -1), ComponentError);
+    EXPECT_THROW(m_audioFile.SetOggVorbisFormat(44100, 2, Largest, Largest, Largest, -1),
+                 ComponentError);
+    EXPECT_THROW(m_audioFile.SetOggVorbisFormat(44100, 2, 128, 0, 0, Largest), ComponentError);
     EXPECT_THROW(m_audioFile.SetWaveFormat(44100, 2, 24), ComponentError);
     QStringList log;
     RecordingLameEncoder otherEncoder(log);

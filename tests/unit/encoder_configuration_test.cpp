@@ -1,3 +1,6 @@
+#include "components/ComponentError.h"
+#include "components/audiofile/TAudioFile2.h"
+#include "components/audiofile/TAudioFile2LameEnc.h"
 #include "rip/EncoderConfiguration.h"
 #include "settings/SettingsFile.h"
 #include "support/RecordingEncoders.h"
@@ -5,6 +8,8 @@
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <limits>
 
 namespace {
 
@@ -178,6 +183,79 @@ TEST_F(EncoderConfigurationTest, WmaHandsTheStoredPositionPlusOne)
     // No selection: the audio file rejects the 0.
     set("wma", "format", -1);
     EXPECT_EQ(configure(OutputFormatNumber::Wma).last(), QStringLiteral("SetWmaFormat(0)"));
+    // Past every position: the number stays what was stored rather than wrapping round.
+    set("wma", "format", std::numeric_limits<int>::max());
+    EXPECT_EQ(configure(OutputFormatNumber::Wma).last(),
+              QStringLiteral("SetWmaFormat(2147483647)"));
+    set("wma", "format", std::numeric_limits<int>::min());
+    EXPECT_EQ(configure(OutputFormatNumber::Wma).last(),
+              QStringLiteral("SetWmaFormat(-2147483647)"));
+}
+
+// Every number the configuration reads, at the ends of int and at -1, through the real
+// components: each is used or refused by name, and none overflows (the sanitizer build stops at
+// any wrapped arithmetic).
+TEST_F(EncoderConfigurationTest, ExtremeStoredValuesAreRefusedNotWrapped)
+{
+    using namespace Keys;
+    const IntKey keys[] = {Wma::Format,
+                           Ogg::Channel,
+                           Ogg::Frequency,
+                           Ogg::Bitrate,
+                           Ogg::MinBitrate,
+                           Ogg::MaxBitrate,
+                           Ogg::Quality,
+                           Mp3::Bitrate,
+                           Mp3::Channel,
+                           Mp3::Frequency,
+                           Mp3::Quality,
+                           Mp3Vbr::CodingMethod,
+                           Mp3Vbr::VbrBitrate,
+                           Mp3Vbr::VbrQuality,
+                           Mp3Filt::HighpassFreq,
+                           Mp3Filt::HighpassWidth,
+                           Mp3Filt::LowpassFreq,
+                           Mp3Filt::LowpassWidth,
+                           Mp3Expert::Ath,
+                           Mp3Expert::DeEmphasis,
+                           Mp3Prest::PresetIndex,
+                           Mp3Prest::AltIndex,
+                           Wav::Mode,
+                           Wav::Bit,
+                           Wav::Channel,
+                           Wav::Frequency,
+                           Format::Stop,
+                           {Format::Section, Format::Mode, 1},
+                           {Format::Section, Format::Retries, 1}};
+    TAudioFile2 audioFile;
+    TAudioFile2LameEnc lame;
+    for (const int extreme :
+         {std::numeric_limits<int>::max(), std::numeric_limits<int>::min(), -1}) {
+        for (const IntKey& key : keys)
+            set(key.section, key.key, extreme);
+        // Switches on, so that the numbers behind them are read too.
+        for (const BoolKey& on :
+             {Mp3Filt::HighpassOn, Mp3Filt::LowpassOn, Ogg::Vbr, Ogg::QualityMode})
+            set(on.section, on.key, 1);
+        for (const int format : {OutputFormatNumber::Mp3, OutputFormatNumber::Wav,
+                                 OutputFormatNumber::Wma, OutputFormatNumber::OggVorbis}) {
+            try {
+                configureEncoder(m_settings, format, audioFile, lame, {});
+            } catch (const ComponentError& e) {
+                EXPECT_FALSE(e.message().isEmpty());
+            }
+        }
+        RecordingGrabber grabber(m_log);
+        applyGrabOptions(m_settings, grabber);
+    }
+    set("wma", "format", std::numeric_limits<int>::max());
+    try {
+        configureEncoder(m_settings, OutputFormatNumber::Wma, audioFile, lame, {});
+        ADD_FAILURE() << "no error for WMA format 2147483647";
+    } catch (const ComponentError& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("2147483647")))
+            << e.message().toStdString();
+    }
 }
 
 TEST_F(EncoderConfigurationTest, OggModes)

@@ -4,6 +4,9 @@
 
 #include <QFileInfo>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 class SettingsFileTest : public TempDirTest
@@ -150,6 +153,56 @@ TEST_F(SettingsFileTest, FailedWriteRaisesAndLeavesFileIntact)
     EXPECT_THROW(blocked.writeInteger(QStringLiteral("Main"), QStringLiteral("Output"), 2),
                  SettingsWriteError);
     EXPECT_EQ(readAll(file()), original);
+}
+
+// Each of these would block, never end or exhaust memory if it were read like a file; none may be
+// waited on (a hang ends the test by SIGALRM), the program gets the defaults and a reason, and a
+// write leaves the thing as it was.
+TEST_F(SettingsFileTest, ThingsThatAreNotASettingsFileAreRefusedWithoutWaiting)
+{
+    ::alarm(60);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path(QStringLiteral("fifo.ini"))).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), path(QStringLiteral("zero.ini"))));
+    ASSERT_TRUE(QDir(root()).mkdir(QStringLiteral("folder.ini")));
+    writeAll(path(QStringLiteral("large.ini")), "[Main]\nOutput=5\n");
+    QFile large(path(QStringLiteral("large.ini")));
+    ASSERT_TRUE(large.resize(SettingsFile::MaxFileBytes + 1));
+    const struct
+    {
+        const char* name;
+        const char* problem;
+    } cases[] = {{"fifo.ini", " is not a regular file"},
+                 {"zero.ini", " is not a regular file"},
+                 {"folder.ini", " is not a regular file"},
+                 {"large.ini", " is larger than 4194304 bytes"}};
+    for (const auto& c : cases) {
+        SettingsFile refused(path(QLatin1String(c.name)));
+        EXPECT_EQ(refused.problem(), refused.path() + QLatin1String(c.problem));
+        EXPECT_EQ(refused.readInteger(QStringLiteral("Main"), QStringLiteral("Output"), 3), 3);
+        EXPECT_EQ(refused.readString(QStringLiteral("Main"), QStringLiteral("Output"),
+                                     QStringLiteral("d")),
+                  QStringLiteral("d"));
+        try {
+            refused.writeInteger(QStringLiteral("Main"), QStringLiteral("Output"), 2);
+            ADD_FAILURE() << "no error raised for " << c.name;
+        } catch (const SettingsWriteError& e) {
+            EXPECT_EQ(QString::fromUtf8(e.what()),
+                      QStringLiteral("Unable to write to ") + refused.path());
+        }
+    }
+    ::alarm(0);
+    struct stat fifo
+    {
+    };
+    ASSERT_EQ(::lstat(QFile::encodeName(path(QStringLiteral("fifo.ini"))).constData(), &fifo), 0);
+    EXPECT_TRUE(S_ISFIFO(fifo.st_mode));
+    EXPECT_EQ(QFileInfo(path(QStringLiteral("zero.ini"))).symLinkTarget(),
+              QStringLiteral("/dev/zero"));
+    EXPECT_EQ(QFileInfo(path(QStringLiteral("large.ini"))).size(), SettingsFile::MaxFileBytes + 1);
+
+    EXPECT_EQ(settings.problem(), QString()); // missing is fine
+    writeAll(file(), "[Main]\nOutput=1\n");
+    EXPECT_EQ(settings.problem(), QString());
 }
 
 TEST(SettingsLocation, FollowsXdgConfigHome)

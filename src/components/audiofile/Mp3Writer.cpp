@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdarg>
+#include <cstdio>
 #include <vector>
 
 namespace {
@@ -208,12 +210,59 @@ void applyOption(lame_t lame, const LameOption& option)
     }
 }
 
+// LAME prints its notes, debug output and errors to the terminal unless given report functions.
+// Those have no user pointer: errors go to the collector of the thread's current LAME call, set
+// by a LameErrors while that call runs; notes and debug output are dropped, as the program alone
+// decides what reaches the terminal.
+thread_local QString* t_lameErrors = nullptr;
+
+void dropLameReport(const char*, va_list) {}
+
+void keepLameError(const char* format, va_list arguments)
+{
+    if (!t_lameErrors)
+        return;
+    std::array<char, 512> text{};
+    std::vsnprintf(text.data(), text.size(), format, arguments);
+    const QString line = QString::fromLocal8Bit(text.data()).trimmed();
+    if (line.isEmpty())
+        return;
+    if (!t_lameErrors->isEmpty())
+        t_lameErrors->append(u' ');
+    t_lameErrors->append(line);
+}
+
+void silence(lame_t lame)
+{
+    lame_set_msgf(lame, &dropLameReport);
+    lame_set_debugf(lame, &dropLameReport);
+    lame_set_errorf(lame, &keepLameError);
+}
+
+/// Collects LAME's error reports of this thread while it lives.
+class LameErrors final
+{
+public:
+    LameErrors() : m_outer(t_lameErrors) { t_lameErrors = &m_text; }
+    ~LameErrors() { t_lameErrors = m_outer; }
+    Q_DISABLE_COPY_MOVE(LameErrors)
+
+    /// ": <what LAME reported>", or nothing when it reported nothing.
+    QString suffix() const { return m_text.isEmpty() ? QString() : QStringLiteral(": ") + m_text; }
+
+private:
+    QString m_text;
+    QString* m_outer;
+};
+
 /// A LAME encoder for CD audio with the settings, ready to encode.
 Lame configuredLame(const LameSettings& settings)
 {
     Lame lame(lame_init());
     if (!lame)
         throw ComponentError(QStringLiteral("Cannot start the MP3 encoder"));
+    silence(lame.get());
+    const LameErrors errors;
     lame_set_in_samplerate(lame.get(), CdAudio::Rate);
     lame_set_num_channels(lame.get(), CdAudio::Channels);
     lame_set_write_id3tag_automatic(lame.get(), 0); // the tag writer adds the ID3 tag
@@ -224,7 +273,8 @@ Lame configuredLame(const LameSettings& settings)
     for (const LameOption& option : settings.commandLine)
         applyOption(lame.get(), option);
     if (lame_init_params(lame.get()) < 0)
-        throw ComponentError(QStringLiteral("The MP3 encoder does not accept these settings"));
+        throw ComponentError(QStringLiteral("The MP3 encoder does not accept these settings") +
+                             errors.suffix());
     return lame;
 }
 
@@ -242,10 +292,11 @@ public:
             const int frames = std::min(static_cast<int>(samples.size() / 2), ChunkFrames);
             reserve(frames);
             // LAME only reads the samples; its API just lacks the const.
+            const LameErrors errors;
             const int bytes = lame_encode_buffer_interleaved(
                 m_lame.get(), const_cast<short*>(samples.data()), frames, m_buffer.data(),
                 static_cast<int>(m_buffer.size()));
-            writeEncoded(bytes);
+            writeEncoded(bytes, errors);
             samples = samples.subspan(static_cast<std::size_t>(frames) * 2);
             m_wroteAudio = true;
         }
@@ -258,8 +309,10 @@ public:
         if (!m_wroteAudio)
             write(std::array<std::int16_t, 2>{});
         reserve(0);
+        const LameErrors errors;
         writeEncoded(
-            lame_encode_flush(m_lame.get(), m_buffer.data(), static_cast<int>(m_buffer.size())));
+            lame_encode_flush(m_lame.get(), m_buffer.data(), static_cast<int>(m_buffer.size())),
+            errors);
         writeLameTag();
         m_file.commit();
     }
@@ -272,12 +325,13 @@ private:
             m_buffer.resize(size);
     }
 
-    void writeEncoded(int bytes)
+    void writeEncoded(int bytes, const LameErrors& errors)
     {
         if (bytes < 0)
             throw ComponentError(QStringLiteral("The MP3 encoder failed (error %1) on %2")
                                      .arg(bytes)
-                                     .arg(m_file.path()));
+                                     .arg(m_file.path()) +
+                                 errors.suffix());
         m_file.write(m_buffer.data(), static_cast<std::size_t>(bytes));
     }
 

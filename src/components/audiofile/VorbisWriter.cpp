@@ -90,10 +90,23 @@ int setUp(vorbis_info* info, const VorbisFormat& f)
     return result;
 }
 
+// Values far outside what any Vorbis file has are refused before libvorbisenc and the resampler
+// compute with them.
+constexpr int MaxSampleRate = 192000;
+constexpr int MaxKbps = 10000;
+
+bool plausible(const VorbisFormat& f)
+{
+    const auto kbpsOk = [](int kbps) { return kbps <= MaxKbps; };
+    return (f.channels == 1 || f.channels == 2) && f.sampleRate > 0 &&
+           f.sampleRate <= MaxSampleRate && kbpsOk(f.bitrate) && kbpsOk(f.minBitrate) &&
+           kbpsOk(f.maxBitrate);
+}
+
 /// Sets the encoder up for the format; throws ComponentError when libvorbisenc refuses it.
 vorbis_info* configured(VorbisInfo& info, const VorbisFormat& f)
 {
-    int result = f.channels == 1 || f.channels == 2 ? setUp(&info.info, f) : OV_EINVAL;
+    int result = plausible(f) ? setUp(&info.info, f) : OV_EINVAL;
     if (result == 0)
         result = vorbis_encode_setup_init(&info.info);
     if (result != 0)

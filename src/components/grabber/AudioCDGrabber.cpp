@@ -319,6 +319,13 @@ DriveState TAudioCDGrabber2::driveState(int number) const
     return stateOf(driveAt(number));
 }
 
+QString TAudioCDGrabber2::driveProblem(int number) const
+{
+    if (number < 1 || number > m_drives.size())
+        return QString();
+    return checkDrive(m_drives.at(number - 1)).problem;
+}
+
 DriveDescription TAudioCDGrabber2::describeDrive(int number) const
 {
     driveAt(number);

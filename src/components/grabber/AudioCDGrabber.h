@@ -80,7 +80,13 @@ public:
 
     IAudioFile2* AudioFile() override;
 
+    /// A disc image that cannot be read (a missing or unusable BIN, a cue sheet of another
+    /// kind, a FIFO) is Empty here; driveProblem says why.
     DriveState driveState(int number) const override;
+    /// Why the disc in drive number (1-based) cannot be read, as ReadDisc would raise it ("The
+    /// disc image X names Y, which does not exist."); empty when the drive is empty, holds a
+    /// readable disc, or number is no drive.
+    QString driveProblem(int number) const;
     DriveDescription describeDrive(int number) const override;
 
     /// Texts from a loaded CDDB entry, one per audio track in order; they take precedence over

@@ -1,8 +1,12 @@
 #include "DiscReading.h"
 
 #include "CdioLog.h"
+#include "CueSheet.h"
+#include "base/RegularFile.h"
 #include "components/ComponentError.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -13,6 +17,9 @@ namespace {
 /// A multi-session (Enhanced) CD leaves 11400 sectors of lead-out and lead-in between its audio
 /// session and the data session; the TOC counts them into the last audio track.
 constexpr int SessionGapSectors = 11400;
+
+/// A cue sheet is a few kilobytes; anything far larger is no sheet.
+constexpr qint64 MaxCueSheetBytes = 1 << 20;
 
 driver_id_t imageDriver(const Drive& drive)
 {
@@ -25,20 +32,90 @@ driver_id_t imageDriver(const Drive& drive)
     return DRIVER_UNKNOWN;
 }
 
+[[noreturn]] void refuseImage(const Drive& drive, const QString& why)
+{
+    throw ComponentError(QStringLiteral("The disc image %1 %2.").arg(drive.path, why));
+}
+
+CdIoHandle openWithLibcdio(const Drive& drive, const QString& path, driver_id_t driver,
+                           std::unique_ptr<QTemporaryDir> folder = nullptr)
+{
+    CdioMessages messages;
+    CdIo_t* device = cdio_open(QFile::encodeName(path).constData(), driver);
+    if (!device)
+        throw ComponentError(QStringLiteral("Cannot open the disc image %1: %2.")
+                                 .arg(drive.path, messages.first(QStringLiteral(
+                                                      "not a readable CUE, TOC or NRG image"))));
+    return CdIoHandle(device, CdIoDeleter{std::move(folder)});
+}
+
+// The one BIN the sheet names, checked to be a regular file that exists.
+QString namedBin(const Drive& drive, const QList<CueFileLine>& files)
+{
+    if (files.isEmpty())
+        refuseImage(drive, QStringLiteral("names no data file"));
+    if (files.size() > 1)
+        refuseImage(drive, QStringLiteral("names %1 data files; only an image in one BINARY "
+                                          "file can be read")
+                               .arg(files.size()));
+    const CueFileLine& file = files.front();
+    if (file.type != u"BINARY" && file.type != u"MOTOROLA")
+        refuseImage(drive, QStringLiteral("names a %1 file (%2); only a BINARY or MOTOROLA image "
+                                          "can be read")
+                               .arg(file.type, file.name));
+    const QString bin =
+        QDir::cleanPath(QFileInfo(drive.path).absoluteDir().absoluteFilePath(file.name));
+    const QFileInfo info(bin);
+    if (!info.exists())
+        refuseImage(drive, QStringLiteral("names %1, which does not exist").arg(bin));
+    // Only the type is looked at: a FIFO is never opened, so nothing waits for a writer.
+    if (!regularFileProblem(bin).isEmpty())
+        refuseImage(drive, QStringLiteral("names %1, which is not a regular file").arg(bin));
+    return bin;
+}
+
+// libcdio's BIN/CUE driver reads the BIN named like the sheet, whatever its FILE line says. It
+// is given a private folder instead: a copy of the sheet as disc.cue, naming disc.bin, and
+// disc.bin a link to the BIN the sheet really names. The folder lives as long as the device.
+CdIoHandle openCueImage(const Drive& drive)
+{
+    const RegularFileContents sheet = readRegularFile(drive.path, MaxCueSheetBytes);
+    if (sheet.status == RegularFileContents::Status::Missing)
+        return nullptr;
+    if (!sheet.ok())
+        throw ComponentError(QStringLiteral("Cannot read the disc image: ") + sheet.error + u'.');
+    const QList<CueFileLine> files = cueFileLines(sheet.bytes);
+    const QString bin = namedBin(drive, files);
+
+    auto folder = std::make_unique<QTemporaryDir>();
+    const auto cannotPrepare = [&drive](const QString& why) {
+        return ComponentError(QStringLiteral("Cannot prepare the disc image %1 for reading: %2.")
+                                  .arg(drive.path, why));
+    };
+    if (!folder->isValid())
+        throw cannotPrepare(folder->errorString());
+    const QString cue = folder->filePath(QStringLiteral("disc.cue"));
+    QFile copy(cue);
+    const QByteArray text = withFileName(sheet.bytes, files.front(), QStringLiteral("disc.bin"));
+    if (!copy.open(QIODevice::WriteOnly | QIODevice::NewOnly) || copy.write(text) != text.size() ||
+        !copy.flush())
+        throw cannotPrepare(copy.errorString());
+    copy.close();
+    if (!QFile::link(bin, folder->filePath(QStringLiteral("disc.bin"))))
+        throw cannotPrepare(QStringLiteral("cannot link to ") + bin);
+    return openWithLibcdio(drive, cue, DRIVER_BINCUE, std::move(folder));
+}
+
 CdIoHandle openImage(const Drive& drive)
 {
     const QFileInfo file(drive.path);
     if (!file.exists() || drive.imageFormat == u"ISO")
         return nullptr;
     if (!file.isFile())
-        throw ComponentError(QStringLiteral("The disc image %1 is not a file.").arg(drive.path));
-    CdioMessages messages;
-    CdIoHandle device(cdio_open(drive.path.toLocal8Bit().constData(), imageDriver(drive)));
-    if (!device)
-        throw ComponentError(QStringLiteral("Cannot open the disc image %1: %2.")
-                                 .arg(drive.path, messages.first(QStringLiteral(
-                                                      "not a readable CUE, TOC or NRG image"))));
-    return device;
+        refuseImage(drive, QStringLiteral("is not a regular file"));
+    if (drive.imageFormat == u"CUE")
+        return openCueImage(drive);
+    return openWithLibcdio(drive, drive.path, imageDriver(drive));
 }
 
 CdIoHandle openHardware(const Drive& drive)

@@ -61,16 +61,22 @@ DriveDescription describe(const Drive& drive)
             hardwareText(info.psz_revision)};
 }
 
-DriveState stateOf(const Drive& drive)
+DriveCheck checkDrive(const Drive& drive)
 {
     try {
         const CdIoHandle device = openDisc(drive);
         if (!device)
-            return drive.isImage() && QFileInfo::exists(drive.path) ? DriveState::DataDisc
-                                                                    : DriveState::Empty;
+            return {drive.isImage() && QFileInfo::exists(drive.path) ? DriveState::DataDisc
+                                                                     : DriveState::Empty,
+                    {}};
         const DiscToc toc = readToc(device.get(), drive);
-        return toc.audioTracks().isEmpty() ? DriveState::DataDisc : DriveState::AudioDisc;
-    } catch (const ComponentError&) {
-        return DriveState::Empty;
+        return {toc.audioTracks().isEmpty() ? DriveState::DataDisc : DriveState::AudioDisc, {}};
+    } catch (const ComponentError& error) {
+        return {DriveState::Empty, error.message()};
     }
+}
+
+DriveState stateOf(const Drive& drive)
+{
+    return checkDrive(drive).state;
 }

@@ -28,6 +28,17 @@ Drive imageDrive(const QString& path);
 /// image drive.
 DriveDescription describe(const Drive& drive);
 
+/// What a look at a drive found: its state, and for a disc that cannot be read at all (which
+/// counts as Empty) the reason, as ReadDisc would raise it; the reason is empty otherwise.
+struct DriveCheck
+{
+    DriveState state = DriveState::Empty;
+    QString problem;
+};
+
+/// Opens the drive's disc and reads its table of contents.
+DriveCheck checkDrive(const Drive& drive);
+
 /// Empty, a disc with an audio track, or a data-only disc. A disc that cannot be read at all
-/// counts as Empty, as an unreadable drive does: ReadDisc then says what is wrong with it.
+/// counts as Empty, as an unreadable drive does: checkDrive and ReadDisc say what is wrong.
 DriveState stateOf(const Drive& drive);

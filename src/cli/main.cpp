@@ -96,6 +96,9 @@ void listTracks(IAudioCDGrabber2& grabber)
 int rip(const CliOptions& options)
 {
     SettingsFile settings(Locations::settingsFilePath());
+    if (!settings.problem().isEmpty())
+        err() << "tunecrest-rip: warning: " << printable(settings.problem())
+              << "; the default settings are used\n";
     std::unique_ptr<IAudioFile2> grabberFile;
     SpoolFile* spool = nullptr;
     if (options.jobs > 1) {
@@ -126,8 +129,11 @@ int rip(const CliOptions& options)
         listDrives(grabber);
 
     const DriveState state = grabber.driveState(drive);
-    if (state == DriveState::Empty)
-        return fail(ExitCode::NoDisc, QStringLiteral("drive %1 is empty").arg(drive));
+    if (state == DriveState::Empty) {
+        const QString problem = grabber.driveProblem(drive);
+        return fail(ExitCode::NoDisc,
+                    problem.isEmpty() ? QStringLiteral("drive %1 is empty").arg(drive) : problem);
+    }
     if (state == DriveState::DataDisc)
         return fail(ExitCode::NoDisc, QStringLiteral("drive %1 holds no audio disc").arg(drive));
 

@@ -1,5 +1,6 @@
 #include "rip/WriteTags.h"
 
+#include "components/ComponentError.h"
 #include "tags/ID3Writer.h"
 #include "tags/Ogg.h"
 #include "tags/WMATag.h"
@@ -28,7 +29,12 @@ bool writeWma(const QString& path, const TagRecord& tag)
     info.Album = tag.album;
     info.Year = tag.year;
     info.Genre = tag.genre;
-    return WriteWMATag(path, info) == -1;
+    QString error;
+    if (WriteWMATag(path, info, &error) == -1)
+        return true;
+    if (!error.isEmpty())
+        throw ComponentError(error);
+    return false;
 }
 
 bool writeOgg(const QString& path, const TagRecord& tag)

@@ -122,7 +122,18 @@ bool SafeRewrite::fail(const QString& error)
 
 bool SafeRewrite::write(const QByteArray& bytes)
 {
-    return m_sibling.write(bytes) == bytes.size() || fail(m_sibling.errorString());
+    // A nearly full disk takes part of a write without an error; the next part then fails with
+    // the reason.
+    for (qint64 done = 0; done < bytes.size();) {
+        errno = 0;
+        const qint64 written = m_sibling.write(bytes.constData() + done, bytes.size() - done);
+        if (written <= 0)
+            return fail(m_sibling.error() != QFileDevice::NoError || errno == 0
+                            ? m_sibling.errorString()
+                            : QString::fromLocal8Bit(std::strerror(errno)));
+        done += written;
+    }
+    return true;
 }
 
 bool SafeRewrite::append(QIODevice& source)

@@ -5,11 +5,14 @@
 #include "base/RegularFile.h"
 #include "components/ComponentError.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <limits>
 
 namespace {
@@ -74,9 +77,35 @@ QString namedBin(const Drive& drive, const QList<CueFileLine>& files)
     return bin;
 }
 
-// libcdio's BIN/CUE driver reads the BIN named like the sheet, whatever its FILE line says. It
-// is given a private folder instead: a copy of the sheet as disc.cue, naming disc.bin, and
-// disc.bin a link to the BIN the sheet really names. The folder lives as long as the device.
+const QString StagingPrefix = QStringLiteral("tunecrest-disc-");
+
+// Staging folders of programs that ended without removing theirs (killed): their name holds
+// the process id that made them.
+void removeOrphanedStagingFolders()
+{
+    const QDir temp = QDir::temp();
+    for (const QString& name :
+         temp.entryList({StagingPrefix + u'*'}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool ok = false;
+        const qint64 pid = name.mid(StagingPrefix.size()).section(u'-', 0, 0).toLongLong(&ok);
+        if (ok && pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+            QDir(temp.filePath(name)).removeRecursively();
+    }
+}
+
+// Whether libcdio reads the BIN the sheet names by itself: it always takes the sheet's own name
+// with ".bin".
+bool libcdioFindsBin(const Drive& drive, const QString& bin)
+{
+    const QFileInfo cue(drive.path);
+    return cue.suffix() == u"cue" && QFileInfo(cue.absolutePath() + u'/' + cue.completeBaseName() +
+                                               QStringLiteral(".bin")) == QFileInfo(bin);
+}
+
+// libcdio's BIN/CUE driver reads the BIN named like the sheet, whatever its FILE line says. Where
+// the two differ it is given a private folder instead: a copy of the sheet as disc.cue, naming
+// disc.bin, and disc.bin a link to the BIN the sheet really names. The folder lives as long as
+// the device.
 CdIoHandle openCueImage(const Drive& drive)
 {
     const RegularFileContents sheet = readRegularFile(drive.path, MaxCueSheetBytes);
@@ -86,8 +115,13 @@ CdIoHandle openCueImage(const Drive& drive)
         throw ComponentError(QStringLiteral("Cannot read the disc image: ") + sheet.error + u'.');
     const QList<CueFileLine> files = cueFileLines(sheet.bytes);
     const QString bin = namedBin(drive, files);
+    if (libcdioFindsBin(drive, bin))
+        return openWithLibcdio(drive, drive.path, DRIVER_BINCUE);
 
-    auto folder = std::make_unique<QTemporaryDir>();
+    removeOrphanedStagingFolders();
+    auto folder = std::make_unique<QTemporaryDir>(
+        QDir::temp().filePath(StagingPrefix + QString::number(QCoreApplication::applicationPid()) +
+                              QStringLiteral("-XXXXXX")));
     const auto cannotPrepare = [&drive](const QString& why) {
         return ComponentError(QStringLiteral("Cannot prepare the disc image %1 for reading: %2.")
                                   .arg(drive.path, why));
@@ -179,4 +213,24 @@ int readableEnd(CdIo_t* device, const Drive& drive)
 {
     return drive.isImage() ? cdio_get_track_lsn(device, CDIO_CDROM_LEADOUT_TRACK)
                            : std::numeric_limits<int>::max();
+}
+
+DriveCheck checkDrive(const Drive& drive)
+{
+    try {
+        const CdIoHandle device = openDisc(drive);
+        if (!device)
+            return {drive.isImage() && QFileInfo::exists(drive.path) ? DriveState::DataDisc
+                                                                     : DriveState::Empty,
+                    {}};
+        const DiscToc toc = readToc(device.get(), drive);
+        return {toc.audioTracks().isEmpty() ? DriveState::DataDisc : DriveState::AudioDisc, {}};
+    } catch (const ComponentError& error) {
+        return {DriveState::Empty, error.message()};
+    }
+}
+
+DriveState stateOf(const Drive& drive)
+{
+    return checkDrive(drive).state;
 }

@@ -15,3 +15,18 @@ DiscToc readToc(CdIo_t* device, const Drive& drive);
 /// The first sector that cannot be read: an image ends with its data file (libcdio puts the
 /// lead-out there), a hardware disc has no such end below its lead-out.
 int readableEnd(CdIo_t* device, const Drive& drive);
+
+/// What a look at a drive found: its state, and for a disc that cannot be read at all (which
+/// counts as Empty) the reason, as ReadDisc would raise it; the reason is empty otherwise.
+struct DriveCheck
+{
+    DriveState state = DriveState::Empty;
+    QString problem;
+};
+
+/// Opens the drive's disc and reads its table of contents.
+DriveCheck checkDrive(const Drive& drive);
+
+/// Empty, a disc with an audio track, or a data-only disc. A disc that cannot be read at all
+/// counts as Empty, as an unreadable drive does: checkDrive and ReadDisc say what is wrong.
+DriveState stateOf(const Drive& drive);

@@ -1,7 +1,7 @@
 #include "Drive.h"
 
+#include "CdioHandles.h"
 #include "CdioLog.h"
-#include "DiscReading.h"
 #include "components/ComponentError.h"
 
 #include <QFileInfo>
@@ -59,24 +59,4 @@ DriveDescription describe(const Drive& drive)
         return {drive.path, {}, {}, {}};
     return {drive.path, hardwareText(info.psz_vendor), hardwareText(info.psz_model),
             hardwareText(info.psz_revision)};
-}
-
-DriveCheck checkDrive(const Drive& drive)
-{
-    try {
-        const CdIoHandle device = openDisc(drive);
-        if (!device)
-            return {drive.isImage() && QFileInfo::exists(drive.path) ? DriveState::DataDisc
-                                                                     : DriveState::Empty,
-                    {}};
-        const DiscToc toc = readToc(device.get(), drive);
-        return {toc.audioTracks().isEmpty() ? DriveState::DataDisc : DriveState::AudioDisc, {}};
-    } catch (const ComponentError& error) {
-        return {DriveState::Empty, error.message()};
-    }
-}
-
-DriveState stateOf(const Drive& drive)
-{
-    return checkDrive(drive).state;
 }

@@ -27,18 +27,3 @@ Drive imageDrive(const QString& path);
 /// Vendor, model and revision of a hardware drive; "Disc Image", file name and format of an
 /// image drive.
 DriveDescription describe(const Drive& drive);
-
-/// What a look at a drive found: its state, and for a disc that cannot be read at all (which
-/// counts as Empty) the reason, as ReadDisc would raise it; the reason is empty otherwise.
-struct DriveCheck
-{
-    DriveState state = DriveState::Empty;
-    QString problem;
-};
-
-/// Opens the drive's disc and reads its table of contents.
-DriveCheck checkDrive(const Drive& drive);
-
-/// Empty, a disc with an audio track, or a data-only disc. A disc that cannot be read at all
-/// counts as Empty, as an unreadable drive does: checkDrive and ReadDisc say what is wrong.
-DriveState stateOf(const Drive& drive);

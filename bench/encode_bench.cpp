@@ -175,7 +175,7 @@ int main(int argc, char* argv[])
     {
         const char* format;
         const char* name;
-        int outputFormat;
+        OutputFormatNumber outputFormat;
         std::function<void()> setUp; // stores the settings of our encode
         QStringList command;
         const char* toolName;

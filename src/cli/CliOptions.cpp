@@ -35,13 +35,15 @@ std::optional<int> lookUp(const QHash<QString, int>& names, const QString& name)
     return it == names.cend() ? std::nullopt : std::optional<int>(*it);
 }
 
-std::optional<int> formatNumber(const QString& name)
+std::optional<OutputFormatNumber> formatNumber(const QString& name)
 {
-    static const QHash<QString, int> formats = {{QStringLiteral("mp3"), 0},
-                                                {QStringLiteral("wav"), 1},
-                                                {QStringLiteral("wma"), 2},
-                                                {QStringLiteral("ogg"), 3}};
-    return lookUp(formats, name);
+    static const QHash<QString, int> formats = {
+        {QStringLiteral("mp3"), int(OutputFormatNumber::Mp3)},
+        {QStringLiteral("wav"), int(OutputFormatNumber::Wav)},
+        {QStringLiteral("wma"), int(OutputFormatNumber::Wma)},
+        {QStringLiteral("ogg"), int(OutputFormatNumber::OggVorbis)}};
+    const auto number = lookUp(formats, name);
+    return number ? std::optional(static_cast<OutputFormatNumber>(*number)) : std::nullopt;
 }
 
 std::optional<int> schemeNumber(const QString& name)

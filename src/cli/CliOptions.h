@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rip/OutputFormatNumber.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -10,10 +12,10 @@
 struct CliOptions
 {
     bool list = false;
-    QString drive;        // a 1-based number or a disc image path; empty: the last drive
-    int outputFormat = 2; // 0 MP3, 1 WAV, 2 WMA, 3 Ogg Vorbis
-    QList<int> tracks;    // 1-based, in order; empty: all
-    QString output;       // empty: the stored output folder
+    QString drive; // a 1-based number or a disc image path; empty: the last drive
+    OutputFormatNumber outputFormat = OutputFormatNumber::Wma;
+    QList<int> tracks; // 1-based, in order; empty: all
+    QString output;    // empty: the stored output folder
     std::optional<int> scheme;
     bool lookup = false;
     int jobs = 0; // 0: the number of cores

@@ -275,8 +275,7 @@ void Ripper::encoderFinished(std::size_t index, const QString& error)
 void Ripper::finishTrack(RipTrack& track)
 {
     try {
-        if (!WriteTags(track.partial, tagRecordFor(track.row.record), m_extension))
-            throw ComponentError(QStringLiteral("the tags could not be written"));
+        WriteTags(track.partial, tagRecordFor(track.row.record), m_extension);
         track.path = publishTrackFile(track.partial, track.path, [&] {
             return outputFilePath(track.directory, track.row.caption, m_extension, track.number,
                                   [this](const QString& path) { return isTaken(path); });

@@ -169,8 +169,8 @@ void configureOgg(const SettingsFile& s, IAudioFile2& audioFile)
 
 } // namespace
 
-void configureEncoder(const SettingsFile& settings, int outputFormat, IAudioFile2& audioFile,
-                      IAudioFile2LameEnc& lame, const QString& commandLine)
+void configureEncoder(const SettingsFile& settings, OutputFormatNumber outputFormat,
+                      IAudioFile2& audioFile, IAudioFile2LameEnc& lame, const QString& commandLine)
 {
     switch (outputFormat) {
     case OutputFormatNumber::Mp3:

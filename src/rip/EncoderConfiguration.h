@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rip/OutputFormatNumber.h"
+
 #include <QString>
 
 class IAudioCDGrabber2;
@@ -7,22 +9,13 @@ class IAudioFile2;
 class IAudioFile2LameEnc;
 class SettingsFile;
 
-/// Output format numbers of a conversion run.
-namespace OutputFormatNumber {
-inline constexpr int Mp3 = 0;
-inline constexpr int Wav = 1;
-inline constexpr int Wma = 2;
-inline constexpr int OggVorbis = 3;
-inline constexpr int RealMedia = 4; // produces nothing
-} // namespace OutputFormatNumber
-
 /// Sets the audio file (and for MP3 the LAME encoder) up for the output format from the stored
 /// settings, reading every key at the moment of the call. commandLine is the MP3 command line of
-/// the settings dialog. Another format number configures nothing. A list position outside its
+/// the settings dialog. Another format configures nothing. A list position outside its
 /// list stands for the key's default position; the WMA format is handed over as stored + 1, so
 /// the audio file itself rejects a number outside its list. Component errors propagate.
-void configureEncoder(const SettingsFile& settings, int outputFormat, IAudioFile2& audioFile,
-                      IAudioFile2LameEnc& lame, const QString& commandLine);
+void configureEncoder(const SettingsFile& settings, OutputFormatNumber outputFormat,
+                      IAudioFile2& audioFile, IAudioFile2LameEnc& lame, const QString& commandLine);
 
 /// Hands the stored read mode (0 Burst .. 3 Paranoid, as stored), retries and error action to
 /// the grabber, in that order. Serves the start-up and the settings dialog's Ok alike, so the same

@@ -69,22 +69,21 @@ QString cleanNameStem(const QString& text)
     return name.mid(start, end - start);
 }
 
-QString extensionForFormat(int outputFormat)
+QString extensionForFormat(OutputFormatNumber outputFormat)
 {
     switch (outputFormat) {
-    case 0:
+    case OutputFormatNumber::Mp3:
         return QStringLiteral(".mp3");
-    case 1:
+    case OutputFormatNumber::Wav:
         return QStringLiteral(".wav");
-    case 2:
+    case OutputFormatNumber::Wma:
         return QStringLiteral(".wma");
-    case 3:
+    case OutputFormatNumber::OggVorbis:
         return QStringLiteral(".ogg");
-    case 4:
+    case OutputFormatNumber::RealMedia:
         return QStringLiteral(".rm");
-    default:
-        return {};
     }
+    return {};
 }
 
 QString storedOutputPath(const SettingsFile& settings)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/Utf8Names.h"
+#include "rip/OutputFormatNumber.h"
 
 #include <QString>
 
@@ -30,7 +31,7 @@ QString cleanNameStem(const QString& text);
 
 /// The extension of an output format number (0 MP3, 1 WAV, 2 WMA, 3 Ogg Vorbis, 4 RealMedia),
 /// with its dot; empty for any other number.
-QString extensionForFormat(int outputFormat);
+QString extensionForFormat(OutputFormatNumber outputFormat);
 
 /// The stored output folder (Main/Path); the user's music folder when missing or empty.
 QString storedOutputPath(const SettingsFile& settings);

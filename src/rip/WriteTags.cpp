@@ -1,6 +1,5 @@
 #include "rip/WriteTags.h"
 
-#include "components/ComponentError.h"
 #include "tags/ID3Writer.h"
 #include "tags/Ogg.h"
 #include "tags/WMATag.h"
@@ -9,35 +8,19 @@
 // track number of the record are left empty, so every format's tag holds the same texts.
 namespace {
 
-bool writeId3(const QString& path, const TagRecord& tag)
+// The ID3 and WMA records name these five fields alike.
+template <typename Record> Record rowTexts(const TagRecord& tag)
 {
-    ID3StructV2 id3;
-    id3.Title = tag.title;
-    id3.Artist = tag.artist;
-    id3.Album = tag.album;
-    id3.Year = tag.year;
-    id3.Genre = tag.genre;
-    WriteID3Tag(path, id3);
-    return true;
+    Record record;
+    record.Title = tag.title;
+    record.Artist = tag.artist;
+    record.Album = tag.album;
+    record.Year = tag.year;
+    record.Genre = tag.genre;
+    return record;
 }
 
-bool writeWma(const QString& path, const TagRecord& tag)
-{
-    WMATagInfo info;
-    info.Title = tag.title;
-    info.Artist = tag.artist;
-    info.Album = tag.album;
-    info.Year = tag.year;
-    info.Genre = tag.genre;
-    QString error;
-    if (WriteWMATag(path, info, &error) == -1)
-        return true;
-    if (!error.isEmpty())
-        throw ComponentError(error);
-    return false;
-}
-
-bool writeOgg(const QString& path, const TagRecord& tag)
+void writeOgg(const QString& path, const TagRecord& tag)
 {
     OGGTag ogg;
     ogg.album = tag.album;
@@ -45,20 +28,19 @@ bool writeOgg(const QString& path, const TagRecord& tag)
     ogg.artist = tag.artist;
     ogg.genre = tag.genre;
     ogg.date = tag.year;
-    return WriteOGGTag(path, ogg);
+    writeOggComments(path, ogg);
 }
 
 } // namespace
 
-bool WriteTags(const QString& path, const TagRecord& tag, const QString& extension)
+void WriteTags(const QString& path, const TagRecord& tag, const QString& extension)
 {
     const QString kind =
         (extension.isEmpty() ? path.mid(path.lastIndexOf(u'.')) : extension).toLower();
     if (kind == u".mp3")
-        return writeId3(path, tag);
+        WriteID3Tag(path, rowTexts<ID3StructV2>(tag));
     if (kind == u".wma")
-        return writeWma(path, tag);
+        writeWmaAttributes(path, rowTexts<WMATagInfo>(tag));
     if (kind == u".ogg")
-        return writeOgg(path, tag);
-    return true;
+        writeOgg(path, tag);
 }

@@ -7,6 +7,6 @@
 /// The tag step: writes title, artist, album, year and genre of tag into the finished file at
 /// path, with the writer its extension calls for (.mp3 ID3, .wma attributes, .ogg Vorbis
 /// comments; none for others). extension, lower-cased with its dot, stands for the path's own
-/// when the file is still under a partial name. A writer's error is raised to the caller.
-/// Returns false when a writer reports that it could not tag the file.
-bool WriteTags(const QString& path, const TagRecord& tag, const QString& extension = {});
+/// when the file is still under a partial name. A writer's error is raised to the caller as
+/// ComponentError with its reason.
+void WriteTags(const QString& path, const TagRecord& tag, const QString& extension = {});

@@ -46,7 +46,7 @@ ComponentError cannotWrite(const QString& path, const QString& error)
 
 } // namespace
 
-bool WriteOGGTag(const QString& path, const OGGTag& tag)
+void writeOggComments(const QString& path, const OGGTag& tag)
 {
     QFile input(path);
     if (!input.open(QIODevice::ReadOnly))
@@ -61,5 +61,10 @@ bool WriteOGGTag(const QString& path, const OGGTag& tag)
         throw cannotWrite(path, edit.lastError());
     if (!rewrite.commit(input.permissions()))
         throw cannotWrite(path, rewrite.errorString());
+}
+
+bool WriteOGGTag(const QString& path, const OGGTag& tag)
+{
+    writeOggComments(path, tag);
     return true;
 }

@@ -1,5 +1,6 @@
 #include "tags/WMATag.h"
 
+#include "components/ComponentError.h"
 #include "tags/TagText.h"
 #include "tags/WMAudioInfo.h"
 
@@ -24,11 +25,17 @@ void setNumber(WMAudioInfo& attributes, QStringView name, quint32 number)
 
 } // namespace
 
-qint32 WriteWMATag(const QString& path, const WMATagInfo& info, QString* error)
+void writeWmaAttributes(const QString& path, const WMATagInfo& info)
 {
     std::unique_ptr<WMAudioInfo> attributes;
-    if (WMAudioCreateInfo(path, attributes) != WMAudioStatus::Ok)
-        return NotWritten;
+    switch (WMAudioCreateInfo(path, attributes)) {
+    case WMAudioStatus::Ok:
+        break;
+    case WMAudioStatus::NotAsf:
+        throw ComponentError(QStringLiteral("Cannot open %1: it is not a WMA file").arg(path));
+    default:
+        throw ComponentError(QStringLiteral("Cannot open %1: it cannot be read").arg(path));
+    }
     setText(*attributes, WMAttributeName::Author, info.Artist, WMATagCapacity::Artist);
     setText(*attributes, WMAttributeName::Title, info.Title, WMATagCapacity::Title);
     setText(*attributes, WMAttributeName::AlbumTitle, info.Album, WMATagCapacity::Album);
@@ -37,10 +44,19 @@ qint32 WriteWMATag(const QString& path, const WMATagInfo& info, QString* error)
             WMATagCapacity::Description);
     setText(*attributes, WMAttributeName::Genre, info.Genre, WMATagCapacity::Genre);
     setNumber(*attributes, WMAttributeName::TrackNumber, info.TrackNumber);
-    if (attributes->commit() == WMAudioStatus::Ok)
+    if (attributes->commit() != WMAudioStatus::Ok)
+        throw ComponentError(QStringLiteral("Cannot write %1: %2")
+                                 .arg(path, attributes->errorString().isEmpty()
+                                                ? QStringLiteral("the file cannot be rewritten")
+                                                : attributes->errorString()));
+}
+
+qint32 WriteWMATag(const QString& path, const WMATagInfo& info)
+{
+    try {
+        writeWmaAttributes(path, info);
         return Written;
-    if (error != nullptr && !attributes->errorString().isEmpty())
-        *error = QStringLiteral("Cannot write ") + path + QStringLiteral(": ") +
-                 attributes->errorString();
-    return NotWritten;
+    } catch (const ComponentError&) {
+        return NotWritten;
+    }
 }

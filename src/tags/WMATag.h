@@ -26,9 +26,12 @@ inline constexpr qsizetype Genre = 31;
 } // namespace WMATagCapacity
 
 /// Sets "Author", "Title", "WM/AlbumTitle", "WM/Year", "Description", "WM/Genre" (empty texts
-/// included) and "WM/TrackNumber" in the WMA file at path, in that order, and commits them.
-/// Returns -1 when the file carries them, 0 when it cannot be opened, is not ASF or cannot be
-/// rewritten; the file is then unchanged. The file keeps its permission bits. When the rewrite
-/// failed for a reason of the file system, error (if given) receives "Cannot write <file>:
-/// <reason>" ("No space left on device" on a full disk).
-qint32 WriteWMATag(const QString& path, const WMATagInfo& info, QString* error = nullptr);
+/// included) and "WM/TrackNumber" in the WMA file at path, in that order, and commits them. The
+/// file keeps its permission bits. Throws ComponentError "Cannot open <file>: <reason>" when it
+/// cannot be read or is not ASF, and "Cannot write <file>: <reason>" when it cannot be rewritten
+/// ("No space left on device" on a full disk); the file is then unchanged.
+void writeWmaAttributes(const QString& path, const WMATagInfo& info);
+
+/// The same with the result as a number: -1 when the file carries the attributes, 0 when it
+/// does not.
+qint32 WriteWMATag(const QString& path, const WMATagInfo& info);

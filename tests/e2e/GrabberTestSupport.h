@@ -2,6 +2,7 @@
 
 #include "DiscImage.h"
 #include "TestAudio.h"
+#include "support/EnvGuard.h"
 #include "support/TempDir.h"
 #include "support/WavAudioFile.h"
 
@@ -38,9 +39,9 @@ protected:
     }
 
     /// A grabber over the image drives at paths, initialised, the last drive current.
-    static std::unique_ptr<TAudioCDGrabber2> grabberFor(const QStringList& paths)
+    std::unique_ptr<TAudioCDGrabber2> grabberFor(const QStringList& paths)
     {
-        qputenv("TUNECREST_IMAGE_DRIVES", paths.join(u':').toLocal8Bit());
+        m_imageDrives.set(paths.join(u':').toLocal8Bit());
         auto grabber = std::make_unique<TAudioCDGrabber2>(std::make_unique<WavAudioFile>());
         grabber->Initialize();
         grabber->CurrentDevice(grabber->DeviceCount());
@@ -130,4 +131,6 @@ protected:
     {
         return std::vector<std::int16_t>(std::size_t(sectors) * DiscFixture::FramesPerSector * 2);
     }
+
+    EnvGuard m_imageDrives{"TUNECREST_IMAGE_DRIVES"};
 };

@@ -50,12 +50,9 @@ QList<TagCase> tagCases()
         return errorOf([&] { WriteOGGTag(file, tag); });
     };
     const auto wma = [](const QString& file) {
-        QString error;
         WMATagInfo info;
         info.Title = QStringLiteral("One");
-        if (WriteWMATag(file, info, &error) == -1)
-            return QString();
-        return error.isEmpty() ? QStringLiteral("not written") : error;
+        return errorOf([&] { writeWmaAttributes(file, info); });
     };
     return {
         {"mp3", {QStringLiteral("-f"), QStringLiteral("mp3")}, id3},

@@ -1,6 +1,9 @@
 #include "cli/CliOptions.h"
+#include "cli/ProgressReporter.h"
 #include "cli/QueuedAudioFile.h"
 #include "components/ComponentError.h"
+
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -24,7 +27,7 @@ TEST(CliOptionsTest, ValuesInlineOrSeparate)
          QStringLiteral("2"), QStringLiteral("--scheme"), QStringLiteral("Artist-Album"),
          QStringLiteral("-j"), QStringLiteral("3"), QStringLiteral("-q")});
     ASSERT_TRUE(parsed.error.isEmpty()) << parsed.error.toStdString();
-    EXPECT_EQ(parsed.options.outputFormat, 3);
+    EXPECT_EQ(parsed.options.outputFormat, OutputFormatNumber::OggVorbis);
     EXPECT_EQ(parsed.options.tracks, QList<int>{2});
     EXPECT_EQ(parsed.options.scheme, 3);
     EXPECT_EQ(parsed.options.jobs, 3);
@@ -32,6 +35,55 @@ TEST(CliOptionsTest, ValuesInlineOrSeparate)
     EXPECT_FALSE(
         parseCliOptions({QStringLiteral("x"), QStringLiteral("--quiet=1")}).error.isEmpty());
     EXPECT_FALSE(parseCliOptions({QStringLiteral("x"), QStringLiteral("-f")}).error.isEmpty());
+
+    // A short option's value may be attached; a long one's only after "=".
+    const ParsedOptions attached =
+        parseCliOptions({QStringLiteral("x"), QStringLiteral("-j1"), QStringLiteral("-t2-3"),
+                         QStringLiteral("-fmp3")});
+    ASSERT_TRUE(attached.error.isEmpty()) << attached.error.toStdString();
+    EXPECT_EQ(attached.options.jobs, 1);
+    EXPECT_EQ(attached.options.tracks, (QList<int>{2, 3}));
+    EXPECT_EQ(attached.options.outputFormat, OutputFormatNumber::Mp3);
+    EXPECT_FALSE(parseCliOptions({QStringLiteral("x"), QStringLiteral("-qj1")}).error.isEmpty());
+    EXPECT_FALSE(parseCliOptions({QStringLiteral("x"), QStringLiteral("--jobs1")}).error.isEmpty());
+}
+
+TEST(ProgressReporterTest, TerminalLineIsClearedAndShowsTheWholeRip)
+{
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    ProgressReporter reporter(outStream, errStream, false, true);
+    RipTrack track;
+    track.number = 3;
+    track.row.caption = QStringLiteral("Evil\x1b[2J");
+    reporter.trackProgress(track, 50, 95.7, {1, 4, 37.5, -1});
+    reporter.trackProgress(track, 60, 9.5, {1, 4, 40, 3725});
+    outStream.flush();
+    // Every redraw clears the line first, so a shorter one leaves nothing of the last behind.
+    EXPECT_EQ(out.count(QStringLiteral("\r\x1b[K")), 2);
+    EXPECT_TRUE(out.contains(QStringLiteral("[1/4 tracks, 38%]"))) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("[1/4 tracks, 40%, 1:02:05 left]")));
+    // The title's own escape sequence is never sent.
+    EXPECT_TRUE(out.contains(QStringLiteral("\"Evil?[2J\"")));
+    EXPECT_EQ(out.count(u'\x1b'), 2);
+    EXPECT_EQ(formatDuration(125.4), QStringLiteral("2:05"));
+    EXPECT_EQ(printable(QStringLiteral("a\tb\u0085c")), QStringLiteral("a?b?c"));
+}
+
+TEST(ProgressReporterTest, FailedOutputIsReportedOnce)
+{
+    QFile full(QStringLiteral("/dev/full"));
+    ASSERT_TRUE(full.open(QIODevice::WriteOnly));
+    QTextStream outStream(&full);
+    QString err;
+    QTextStream errStream(&err);
+    ProgressReporter reporter(outStream, errStream, false, false);
+    int closed = 0;
+    reporter.setOutputClosedHandler([&] { ++closed; });
+    RipTrack track;
+    reporter.trackStarted(track);
+    reporter.trackEncoding(track);
+    EXPECT_EQ(closed, 1);
 }
 
 // Records what reaches it; fails the write that brings it past failAfter samples.

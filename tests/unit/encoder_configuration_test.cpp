@@ -16,7 +16,7 @@ namespace {
 class EncoderConfigurationTest : public TempDirTest
 {
 protected:
-    QStringList configure(int format, const QString& commandLine = {})
+    QStringList configure(OutputFormatNumber format, const QString& commandLine = {})
     {
         m_log.clear();
         configureEncoder(m_settings, format, m_audioFile, m_lame, commandLine);
@@ -237,8 +237,9 @@ TEST_F(EncoderConfigurationTest, ExtremeStoredValuesAreRefusedNotWrapped)
         for (const BoolKey& on :
              {Mp3Filt::HighpassOn, Mp3Filt::LowpassOn, Ogg::Vbr, Ogg::QualityMode})
             set(on.section, on.key, 1);
-        for (const int format : {OutputFormatNumber::Mp3, OutputFormatNumber::Wav,
-                                 OutputFormatNumber::Wma, OutputFormatNumber::OggVorbis}) {
+        for (const OutputFormatNumber format :
+             {OutputFormatNumber::Mp3, OutputFormatNumber::Wav, OutputFormatNumber::Wma,
+              OutputFormatNumber::OggVorbis}) {
             try {
                 configureEncoder(m_settings, format, audioFile, lame, {});
             } catch (const ComponentError& e) {

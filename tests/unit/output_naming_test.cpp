@@ -34,12 +34,15 @@ TEST(CleanFileNameTest, RemovesOnlyForbiddenCharacters)
 
 TEST(ExtensionTest, ByFormatNumber)
 {
-    EXPECT_EQ(extensionForFormat(0), QStringLiteral(".mp3"));
-    EXPECT_EQ(extensionForFormat(1), QStringLiteral(".wav"));
-    EXPECT_EQ(extensionForFormat(2), QStringLiteral(".wma"));
-    EXPECT_EQ(extensionForFormat(3), QStringLiteral(".ogg"));
-    EXPECT_EQ(extensionForFormat(4), QStringLiteral(".rm"));
-    EXPECT_EQ(extensionForFormat(5), QString());
+    const auto extension = [](int number) {
+        return extensionForFormat(static_cast<OutputFormatNumber>(number));
+    };
+    EXPECT_EQ(extension(0), QStringLiteral(".mp3"));
+    EXPECT_EQ(extension(1), QStringLiteral(".wav"));
+    EXPECT_EQ(extension(2), QStringLiteral(".wma"));
+    EXPECT_EQ(extension(3), QStringLiteral(".ogg"));
+    EXPECT_EQ(extension(4), QStringLiteral(".rm"));
+    EXPECT_EQ(extension(5), QString());
 }
 
 TEST_F(OutputNamingTest, ArtistAlbumSchemeCreatesCleanedLevels)

@@ -23,7 +23,7 @@ class RipEngineTest : public TempDirTest
 protected:
     RipEngineTest() : m_settings(path(QStringLiteral("settings.ini")))
     {
-        m_options.outputFormat = 1; // WAV: no tags, the audio lands as it came
+        m_options.outputFormat = OutputFormatNumber::Wav; // no tags: the audio lands as it came
         m_options.output = path(QStringLiteral("out"));
         m_options.scheme = 0;
     }

@@ -1,5 +1,6 @@
 #include "settings/Locations.h"
 #include "settings/SettingsFile.h"
+#include "support/EnvGuard.h"
 #include "support/TempDir.h"
 
 #include <QFileInfo>
@@ -207,14 +208,16 @@ TEST_F(SettingsFileTest, ThingsThatAreNotASettingsFileAreRefusedWithoutWaiting)
 
 TEST(SettingsLocation, FollowsXdgConfigHome)
 {
-    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", "/tmp/cfg-test");
+    const EnvGuard configHome("XDG_CONFIG_HOME");
+    configHome.set("/home/someone/cfg");
     EXPECT_EQ(Locations::settingsFilePath(),
-              QStringLiteral("/tmp/cfg-test/LumRipwellconverter.ini"));
-    qputenv("XDG_CONFIG_HOME", "");
+              QStringLiteral("/home/someone/cfg/LumRipwellconverter.ini"));
+    configHome.set("relative/cfg"); // not absolute: ignored, as the base directory rules say
     EXPECT_TRUE(
         Locations::settingsFilePath().endsWith(QStringLiteral("/.config/LumRipwellconverter.ini")));
-    qputenv("XDG_CONFIG_HOME", saved);
+    configHome.set("");
+    EXPECT_TRUE(
+        Locations::settingsFilePath().endsWith(QStringLiteral("/.config/LumRipwellconverter.ini")));
 }
 
 } // namespace

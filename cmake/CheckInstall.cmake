@@ -6,7 +6,7 @@ if(NOT result EQUAL 0)
     message(FATAL_ERROR "cmake --install failed")
 endif()
 foreach(file
-        bin/tunecrest bin/tunecrest-rip bin/mp3enc.dll
+        bin/tunecrest bin/tunecrest-rip share/tunecrest/mp3enc.dll
         share/applications/tunecrest.desktop
         share/icons/hicolor/scalable/apps/tunecrest.svg
         share/tunecrest/help/index.html)
@@ -14,4 +14,8 @@ foreach(file
         message(FATAL_ERROR "not installed: ${file}")
     endif()
 endforeach()
+# Data files stay out of the programs' folder.
+if(EXISTS ${PREFIX}/bin/mp3enc.dll)
+    message(FATAL_ERROR "the skin was installed into bin/, not share/tunecrest/")
+endif()
 file(REMOVE_RECURSE ${PREFIX})

@@ -1,23 +1,549 @@
 #include "shell/MainWindow.h"
 
+#include "components/IAudioCDGrabber2.h"
+#include "components/IAudioFile2.h"
+#include "components/skin/ISkin.h"
+#include "rip/EncoderConfiguration.h"
+#include "rip/TrackRecords.h"
+#include "settings/SettingsFile.h"
+#include "shell/About.h"
+#include "shell/Desktop.h"
+#include "shell/Prompter.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QHeaderView>
+#include <QMenu>
+#include <QProcess>
+#include <QTimer>
 #include <QTreeWidget>
 
-Tfm_main::Tfm_main(QWidget* parent) : QMainWindow(parent)
+#include <cstdio>
+
+namespace {
+
+const QString NotAudioCd = QStringLiteral("The disc is not Audio CD!");
+constexpr int ProgressBarWidth = 584;
+
+enum Column { CaptionColumn, ArtistColumn, AlbumColumn, TimeColumn, StatusColumn, PathColumn };
+
+// Sets a flag for as long as it lives, also when an exception leaves the scope.
+class FlagScope
+{
+public:
+    explicit FlagScope(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~FlagScope() { m_flag = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& m_flag;
+};
+
+} // namespace
+
+Tfm_main::Tfm_main(MainWindowParts parts, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_parts(std::move(parts)), m_grabber(m_parts.grabber.get())
 {
     setObjectName(QStringLiteral("fm_main"));
-    setWindowTitle(QStringLiteral("Lumen Tunecrest Ripper"));
+    setWindowTitle(QStringLiteral("Ripwell Maker"));
+    setFixedSize(611, 452);
+    setCentralWidget(new QWidget(this));
+    buildTrackList();
+    buildMenus();
+    connect(m_grabber, &IAudioCDGrabber2::OnMediaChange, this,
+            &Tfm_main::AudioCDGrabber21MediaChange);
+    if (m_parts.skin)
+        connect(m_parts.skin.get(), &ISkin::Click, this,
+                [this](ISkinObject* object) { Skin1Click(object->Name()); });
+}
 
-    m_lv = new QTreeWidget(this);
+Tfm_main::~Tfm_main() = default;
+
+void Tfm_main::buildTrackList()
+{
+    m_lv = new QTreeWidget(centralWidget());
     m_lv->setObjectName(QStringLiteral("lv"));
     m_lv->setRootIsDecorated(false);
+    m_lv->setAllColumnsShowFocus(true);
+    m_lv->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_lv->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_lv->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_lv->setHeaderLabels({QStringLiteral("File  Name"), QStringLiteral("Artist"),
                            QStringLiteral("Album"), QStringLiteral("Time"),
                            QStringLiteral("Stauts"), QStringLiteral("Path")});
     const int widths[] = {150, 120, 120, 78, 85, 0};
-    for (int i = 0; i < 6; ++i)
-        m_lv->setColumnWidth(i, widths[i]);
+    for (int column = CaptionColumn; column <= PathColumn; ++column)
+        m_lv->setColumnWidth(column, widths[column]);
+    m_lv->setColumnHidden(PathColumn, true);
     m_lv->header()->setSectionsClickable(false);
-    setCentralWidget(m_lv);
-    resize(640, 400);
+    m_lv->header()->setStretchLastSection(false);
+    m_lv->setGeometry(13, 122, 575, 264);
+    m_lv->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_lv, &QTreeWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { m_popupMenu2->popup(m_lv->viewport()->mapToGlobal(at)); });
+    connect(m_lv, &QTreeWidget::itemClicked, this, [this] { SelectTrackRow(); });
+}
+
+void Tfm_main::buildMenus()
+{
+    const auto menu = [this](const char* name) {
+        auto* created = new QMenu(this);
+        created->setObjectName(QLatin1StringView(name));
+        return created;
+    };
+    const auto item = [this](QMenu* owner, const char* name, const QString& caption,
+                             void (Tfm_main::*handler)()) {
+        QAction* action = owner->addAction(caption);
+        action->setObjectName(QLatin1StringView(name));
+        connect(action, &QAction::triggered, this, handler);
+    };
+    m_popupMenu1 = menu("PopupMenu1");
+    // Refresh and FreeDB use the grabber: they wait, like the skin commands, while a run or
+    // playback has it.
+    item(m_popupMenu1, "N1", QStringLiteral("Refresh"), &Tfm_main::N1Click);
+    item(m_popupMenu1, "Play1", QStringLiteral("FreeDB"), &Tfm_main::Play1Click);
+    m_popupMenu1->addSeparator();
+    item(m_popupMenu1, "oWMA1", QStringLiteral("To WMA"), &Tfm_main::oWMA1Click);
+    item(m_popupMenu1, "N2", QStringLiteral("Stop"), &Tfm_main::StopConversion);
+    m_popupMenu1->addSeparator();
+    item(m_popupMenu1, "Exit1", QStringLiteral("Exit"), &Tfm_main::Exit1Click);
+
+    m_popupMenu2 = menu("PopupMenu2");
+    item(m_popupMenu2, "SelectAll1", QStringLiteral("Select All"), &Tfm_main::SelectAll1Click);
+    item(m_popupMenu2, "UnselectAll1", QStringLiteral("Unselect All"),
+         &Tfm_main::UnselectAll1Click);
+    m_popupMenu2->addSeparator();
+    item(m_popupMenu2, "Play2", QStringLiteral("Play"), &Tfm_main::PlayCurrentTrack);
+    item(m_popupMenu2, "Stop3", QStringLiteral("Stop"), &Tfm_main::StopPlay);
+
+    m_popupMenu3 = menu("PopupMenu3");
+    item(m_popupMenu3, "Content1", QStringLiteral("Content"), &Tfm_main::Content1Click);
+    item(m_popupMenu3, "Visitourweb1", QStringLiteral("Visit our web"),
+         &Tfm_main::Visitourweb1Click);
+    m_popupMenu3->addSeparator();
+    item(m_popupMenu3, "About1", QStringLiteral("About"), &Tfm_main::About1Click);
+}
+
+QMenu* Tfm_main::popupMenu(int number) const
+{
+    switch (number) {
+    case 1:
+        return m_popupMenu1;
+    case 2:
+        return m_popupMenu2;
+    case 3:
+        return m_popupMenu3;
+    default:
+        return nullptr;
+    }
+}
+
+void Tfm_main::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    // The window paints first; the start-up then runs from the event loop, once.
+    QTimer::singleShot(0, this, [this] {
+        if (!m_started)
+            FormShow();
+    });
+}
+
+void Tfm_main::FormShow()
+{
+    m_started = true;
+    m_freedbWindow = m_converting = m_playing = false;
+    m_currentTrack = -1;
+    if (!loadSkin())
+        return;
+    SetProgressBar(0);
+    m_settings = std::make_unique<SettingsFile>(m_parts.settingsPath);
+    if (!m_settings->problem().isEmpty())
+        std::fprintf(stderr, "tunecrest: %s; the default settings are used\n",
+                     m_settings->problem().toLocal8Bit().constData());
+    m_outputScheme = m_settings->read(Keys::Main::Output);
+    if (!AudioCDPresent())
+        m_parts.prompter->information(
+            this, QStringLiteral("The disc is not Audio CD, Please take out disc!"));
+    const bool endAfterStartUp = !DetectDevices();
+    applyGrabOptions(*m_settings, *m_grabber);
+    ReadDiscToList();
+    if (m_audioFile)
+        m_audioFile->OptionFlag(-1);
+    m_lv->setGeometry(13, 122, 575, 264);
+    // With no drive the program ends, once the start-up has run; closing the main window ends it
+    // through the close path.
+    if (endAfterStartUp)
+        close();
+}
+
+bool Tfm_main::loadSkin()
+{
+    ISkin* skin = m_parts.skin.get();
+    if (!skin)
+        return true;
+    try {
+        skin->LoadSkin(m_parts.skinPath);
+        skin->ApplySkin(this);
+        skin->ApplySkinForm(this, QStringLiteral("TunecrestRipper"));
+    } catch (const std::exception& e) {
+        // Without its face the window has no commands: say why and end.
+        const QString message = QString::fromUtf8(e.what());
+        std::fprintf(stderr, "tunecrest: %s\n", message.toLocal8Bit().constData());
+        m_parts.prompter->information(this, message);
+        m_closed = true;
+        close();
+        QCoreApplication::exit(1);
+        return false;
+    }
+    m_lv->raise();
+    m_pb = skin->GetObjectByName(this, QStringLiteral("pb"));
+    if (m_pb)
+        m_pbRect = m_pb->GetRect();
+    return true;
+}
+
+bool Tfm_main::DetectDevices()
+{
+    m_grabber->Initialize();
+    if (m_grabber->DeviceCount() < 1) {
+        if (m_parts.prompter->question(
+                this,
+                QStringLiteral("Can not detect CD-ROM device,download ASPI driver program and "
+                               "install it. it will probably fix the problems. Download it? "),
+                IPrompter::Icon::Information))
+            openWithDesktop(helpPageAddress(HelpPage::DriverDownload));
+        m_grabber->Uninitialize();
+        return false;
+    }
+    m_grabber->CurrentDevice(m_grabber->DeviceCount());
+    m_audioFile = m_grabber->AudioFile();
+    return true;
+}
+
+void Tfm_main::SetProgressBar(int width)
+{
+    if (!m_pb)
+        return;
+    QRect bar = m_pbRect;
+    bar.setWidth(width == ProgressBarWidth ? 0 : width);
+    m_pb->SetRect(bar);
+    m_pb->Repaint();
+}
+
+void Tfm_main::Skin1Click(const QString& name)
+{
+    if (name == u"file") {
+        openPopup(m_popupMenu1, 20, 64);
+    } else if (name == u"settings") {
+        if (!m_converting)
+            showSettings();
+    } else if (name == u"help") {
+        openPopup(m_popupMenu3, 208, 64);
+    } else if (name == u"help1") {
+        openWithDesktop(helpPageAddress(HelpPage::Faq));
+    } else if (name == u"freedb") {
+        if (!m_converting && !m_playing) {
+            FlagScope window(m_freedbWindow);
+            RunFreeDBLookup();
+        }
+    } else if (name == u"refresh") {
+        if (!m_converting && !m_playing)
+            ReadDiscToList();
+    } else if (name == u"stopconverter") {
+        StopConversion();
+    } else if (name == u"play") {
+        if (!m_converting && m_currentTrack != -1) {
+            QTreeWidgetItem* selected = m_lv->currentItem();
+            if (selected && selected->isSelected() &&
+                m_lv->indexOfTopLevelItem(selected) != m_currentTrack)
+                SelectTrackRow();
+            PlayCurrentTrack();
+        }
+    } else if (name == u"playstop") {
+        if (m_playing && m_currentTrack != -1)
+            StopPlay();
+    } else if (name == u"converter") {
+        if (!m_converting) {
+            m_outputFormat = OutputFormatNumber::Wma;
+            ConvertChecked();
+        }
+    } else if (name == u"pause") {
+        if (m_playing)
+            TogglePause();
+    } else if (name == u"id3") {
+        showTagEditor();
+    }
+}
+
+void Tfm_main::openPopup(QMenu* menu, int dx, int dy)
+{
+    menu->popup(frameGeometry().topLeft() + QPoint(dx, dy));
+}
+
+void Tfm_main::N1Click()
+{
+    if (!m_converting && !m_playing)
+        ReadDiscToList();
+}
+
+void Tfm_main::Play1Click()
+{
+    if (!m_converting && !m_playing)
+        RunFreeDBLookup();
+}
+
+void Tfm_main::oWMA1Click()
+{
+    if (!m_converting) {
+        m_outputFormat = OutputFormatNumber::Wma;
+        ConvertChecked();
+    }
+}
+
+void Tfm_main::Exit1Click()
+{
+    close();
+}
+
+void Tfm_main::Content1Click()
+{
+    openWithDesktop(helpPageAddress(HelpPage::Faq));
+}
+
+void Tfm_main::Visitourweb1Click()
+{
+    openWithDesktop(helpPageAddress(HelpPage::Home));
+}
+
+void Tfm_main::About1Click()
+{
+    if (m_about)
+        m_about->showCentred();
+}
+
+void Tfm_main::setAboutWindow(Tfm_about* about)
+{
+    m_about = about;
+}
+
+bool Tfm_main::AudioCDPresent() const
+{
+    // An empty drive counts, as does one with an audio track; a data disc does not.
+    for (int number = 1; number <= m_grabber->DeviceCount(); ++number)
+        if (m_grabber->driveState(number) != DriveState::DataDisc)
+            return true;
+    return false;
+}
+
+void Tfm_main::ReadDiscToList()
+{
+    // A read asked for while the list fills (the fill processes events) or while a run or the
+    // tag editor holds the rows runs once they are done.
+    if (m_reading || rereadHeldBack()) {
+        m_readAgain = true;
+        return;
+    }
+    if (!AudioCDPresent()) {
+        m_parts.prompter->information(this, NotAudioCd);
+        return;
+    }
+    {
+        FlagScope reading(m_reading);
+        m_lv->clear();
+        m_grabber->ReadDisc();
+        const int count = m_grabber->TrackCount();
+        if (count < 1) {
+            m_lv->clear();
+            m_currentTrack = -1;
+        } else {
+            m_trackTable.resize(count);
+            for (int index = 0; index < count && !m_closed; ++index) {
+                addTrackRow(index);
+                QCoreApplication::processEvents();
+            }
+            const QList<QTreeWidgetItem*> selected = m_lv->selectedItems();
+            if (selected.isEmpty() && m_lv->topLevelItemCount() > 0)
+                m_lv->setCurrentItem(m_lv->topLevelItem(0));
+            const QList<QTreeWidgetItem*> now = m_lv->selectedItems();
+            m_currentTrack = now.isEmpty() ? -1 : m_lv->indexOfTopLevelItem(now.front());
+        }
+    }
+    if (m_readAgain) {
+        m_readAgain = false;
+        ReadDiscToList();
+    }
+}
+
+void Tfm_main::addTrackRow(int index)
+{
+    CDFreedinfo& record = m_trackTable[index];
+    const TrackRow row = readTrackRow(*m_grabber, index, record.Comment);
+    record = row.record;
+    auto* item = new QTreeWidgetItem(m_lv);
+    item->setText(CaptionColumn, row.caption);
+    item->setText(ArtistColumn, record.Artist);
+    item->setText(AlbumColumn, record.Album);
+    item->setText(TimeColumn, row.time);
+    item->setText(StatusColumn, QStringLiteral("Unconverter"));
+    item->setCheckState(CaptionColumn, Qt::Checked);
+}
+
+void Tfm_main::SelectTrackRow()
+{
+    const QList<QTreeWidgetItem*> selected = m_lv->selectedItems();
+    if (selected.isEmpty() || m_playing || m_converting)
+        return;
+    QTreeWidgetItem* current = m_lv->currentItem();
+    m_currentTrack =
+        m_lv->indexOfTopLevelItem(current && current->isSelected() ? current : selected.front());
+}
+
+void Tfm_main::SelectAll1Click()
+{
+    if (m_converting)
+        return;
+    for (int i = 0; i < m_lv->topLevelItemCount(); ++i)
+        m_lv->topLevelItem(i)->setCheckState(CaptionColumn, Qt::Checked);
+}
+
+void Tfm_main::UnselectAll1Click()
+{
+    if (m_converting)
+        return;
+    for (int i = 0; i < m_lv->topLevelItemCount(); ++i)
+        m_lv->topLevelItem(i)->setCheckState(CaptionColumn, Qt::Unchecked);
+}
+
+void Tfm_main::AudioCDGrabber21MediaChange()
+{
+    // A run tags its files from the rows, and the tag editor writes its copy back onto them: a
+    // new disc's list waits until they are done.
+    if (rereadHeldBack()) {
+        m_mediaChangeHeldBack = true;
+        return;
+    }
+    if (AudioCDPresent()) {
+        ReadDiscToList();
+        RunFreeDBLookup();
+    } else {
+        m_parts.prompter->information(this, NotAudioCd);
+    }
+}
+
+bool Tfm_main::rereadHeldBack() const
+{
+    return m_converting || m_tagEditorOpen;
+}
+
+void Tfm_main::rereadIfHeldBack()
+{
+    if (rereadHeldBack())
+        return;
+    if (m_mediaChangeHeldBack) {
+        m_mediaChangeHeldBack = m_readAgain = false;
+        AudioCDGrabber21MediaChange();
+    } else if (m_readAgain) {
+        m_readAgain = false;
+        ReadDiscToList();
+    }
+}
+
+void Tfm_main::setTagEditorOpen(bool open)
+{
+    m_tagEditorOpen = open;
+    rereadIfHeldBack();
+}
+
+void Tfm_main::ConvertChecked()
+{
+    // The conversion run is added here with its own work.
+}
+
+void Tfm_main::StopConversion()
+{
+    m_converting = m_grabbing = false;
+    SetProgressBar(0);
+    rereadIfHeldBack();
+}
+
+void Tfm_main::PlayCurrentTrack()
+{
+    // Playback is added here with its own work.
+}
+
+void Tfm_main::StopPlay() {}
+
+void Tfm_main::TogglePause() {}
+
+void Tfm_main::RunFreeDBLookup()
+{
+    // The disc lookup is added here with its own work.
+}
+
+void Tfm_main::showSettings()
+{
+    // The settings dialog is added here with its own work.
+}
+
+void Tfm_main::showTagEditor()
+{
+    // The tag editor is added here with its own work.
+}
+
+void Tfm_main::closeEvent(QCloseEvent* event)
+{
+    if (!m_closed)
+        FormCloseQuery();
+    m_closed = true;
+    event->accept();
+}
+
+void Tfm_main::FormCloseQuery()
+{
+    if (m_converting)
+        StopConversion();
+    if (!m_settings)
+        return;
+    try {
+        m_settings->writeInteger(QLatin1StringView(Keys::Main::Section),
+                                 QLatin1StringView(Keys::Main::Output.key), m_outputScheme);
+    } catch (const std::exception& e) {
+        // Reported once; the window closes all the same, or the program could never end.
+        const QString message = QString::fromUtf8(e.what());
+        std::fprintf(stderr, "tunecrest: %s\n", message.toLocal8Bit().constData());
+        m_parts.prompter->information(this, message);
+    }
+    m_settings.reset();
+}
+
+void Tfm_main::setRestartPreparation(std::function<void()> prepare)
+{
+    m_prepareRestart = std::move(prepare);
+}
+
+void Tfm_main::ApplicationEvents1Exception(const QString&)
+{
+    if (m_outputFormat == OutputFormatNumber::Wma &&
+        m_parts.prompter->question(
+            this,
+            QStringLiteral("This file can not be supported, this problem may be solved by "
+                           "download and install free audio encode and reinstall Tunecrest WAV "
+                           "Maker. Will you download it?"),
+            IPrompter::Icon::Information)) {
+        openWithDesktop(helpPageAddress(HelpPage::RuntimeDownload));
+        StopConversion();
+        return;
+    }
+    const bool again = m_parts.prompter->question(
+        this, QStringLiteral("A system error occurs,click Yes to execute again,click No to exit!"),
+        IPrompter::Icon::Question);
+    close();
+    if (again) {
+        if (m_prepareRestart)
+            m_prepareRestart();
+        QProcess::startDetached(QCoreApplication::applicationFilePath(), {});
+    }
 }

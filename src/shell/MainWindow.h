@@ -1,17 +1,142 @@
 #pragma once
 
+#include "components/IAudioCDGrabber2.h"
+#include "components/skin/ISkin.h"
+#include "rip/CDFreedinfo.h"
+#include "rip/OutputFormatNumber.h"
+#include "shell/Prompter.h"
+
 #include <QMainWindow>
+#include <QRect>
 
+#include <functional>
+
+#include <memory>
+
+class IAudioFile2;
+class QMenu;
 class QTreeWidget;
+class SettingsFile;
+class Tfm_about;
 
-/// The main window: the track list of the disc in the drive.
+/// What the main window works with; tests put recording fakes in place of some.
+struct MainWindowParts
+{
+    std::unique_ptr<IAudioCDGrabber2> grabber;
+    std::unique_ptr<ISkin> skin;
+    std::unique_ptr<IPrompter> prompter;
+    QString settingsPath; // the settings file
+    QString skinPath;     // the skin file; empty: none was found
+};
+
+/// The main window: the skinned face, the track list of the disc in the drive, and the dispatch
+/// of every command to the work behind it.
 class Tfm_main final : public QMainWindow
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Tfm_main)
 public:
-    explicit Tfm_main(QWidget* parent = nullptr);
+    explicit Tfm_main(MainWindowParts parts, QWidget* parent = nullptr);
+    ~Tfm_main() override;
+
+    /// The start-up that runs when the window is first shown; public so tests can run it at a
+    /// time of their choosing.
+    void FormShow();
+
+    void Skin1Click(const QString& objectName);
+    /// The progress bar's width, 0 to 584; 584 itself leaves it empty.
+    void SetProgressBar(int width);
+
+    bool AudioCDPresent() const;
+    void ReadDiscToList();
+    void SelectTrackRow();
+    void SelectAll1Click();
+    void UnselectAll1Click();
+    void AudioCDGrabber21MediaChange();
+
+    /// The conversion run, playback, the disc lookup and the dialogs behind the commands.
+    void ConvertChecked();
+    void StopConversion();
+    void PlayCurrentTrack();
+    void StopPlay();
+    void TogglePause();
+    void RunFreeDBLookup();
+
+    /// Every exception that reaches the event loop.
+    void ApplicationEvents1Exception(const QString& message);
+    void setAboutWindow(Tfm_about* about);
+    /// Called before the program starts itself anew, so the new process can take over.
+    void setRestartPreparation(std::function<void()> prepare);
+
+    // State other parts of the program read and set.
+    TrackTable& trackTable() { return m_trackTable; }
+    int currentTrack() const { return m_currentTrack; }
+    bool converting() const { return m_converting; }
+    bool playing() const { return m_playing; }
+    void setConverting(bool on) { m_converting = on; }
+    void setPlaying(bool on) { m_playing = on; }
+    /// While the tag editor is open, re-reads of the disc wait for it.
+    void setTagEditorOpen(bool open);
+    OutputFormatNumber outputFormat() const { return m_outputFormat; }
+    int outputScheme() const { return m_outputScheme; }
+    void setOutputScheme(int scheme) { m_outputScheme = scheme; }
+    IAudioCDGrabber2& grabber() { return *m_grabber; }
+    ISkin* skin() const { return m_parts.skin.get(); }
+    QTreeWidget* trackList() const { return m_lv; }
+    QMenu* popupMenu(int number) const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    void buildTrackList();
+    void buildMenus();
+    /// False when the skin cannot be loaded; the program then ends.
+    bool loadSkin();
+    /// False when no drive is found; the program then ends after the start-up.
+    bool DetectDevices();
+    void openPopup(QMenu* menu, int dx, int dy);
+    void N1Click();
+    void Play1Click();
+    void oWMA1Click();
+    void Exit1Click();
+    void Content1Click();
+    void Visitourweb1Click();
+    void About1Click();
+    void showSettings();
+    void showTagEditor();
+    bool rereadHeldBack() const;
+    void rereadIfHeldBack();
+    void FormCloseQuery();
+    void addTrackRow(int index);
+
+    MainWindowParts m_parts;
+    IAudioCDGrabber2* m_grabber;
+    std::unique_ptr<SettingsFile> m_settings;
     QTreeWidget* m_lv = nullptr;
+    QMenu* m_popupMenu1 = nullptr;
+    QMenu* m_popupMenu2 = nullptr;
+    QMenu* m_popupMenu3 = nullptr;
+    Tfm_about* m_about = nullptr;
+    ISkinObject* m_pb = nullptr;
+    QRect m_pbRect;
+    std::function<void()> m_prepareRestart;
+
+    TrackTable m_trackTable;
+    int m_currentTrack = -1;
+    bool m_converting = false;
+    bool m_grabbing = false;
+    bool m_playing = false;
+    bool m_freedbWindow = false;
+    OutputFormatNumber m_outputFormat = OutputFormatNumber::Mp3;
+    int m_outputScheme = 0;
+    IAudioFile2* m_audioFile = nullptr;
+
+    bool m_started = false;
+    bool m_reading = false;   // the list is being filled
+    bool m_readAgain = false; // a read was asked for while one ran or was held back
+    bool m_tagEditorOpen = false;
+    bool m_mediaChangeHeldBack = false; // a disc change came while the rows were held
+    bool m_closed = false;
 };

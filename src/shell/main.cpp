@@ -1,12 +1,59 @@
+#include "components/audiofile/TAudioFile2.h"
+#include "components/grabber/AudioCDGrabber.h"
+#include "components/skin/SkinLocation.h"
+#include "components/skin/TSkin.h"
+#include "settings/Locations.h"
+#include "shell/Application.h"
 #include "shell/MainWindow.h"
+#include "shell/Prompter.h"
+#include "shell/Scan.h"
+#include "shell/SingleInstance.h"
+#include "shell/Windows.h"
 
-#include <QApplication>
+#include <QMessageBox>
+
+#include <cstdio>
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tunecrest Ripper"));
-    Tfm_main window;
-    window.show();
+    // The splash picture and the icon are built into the window library.
+    Q_INIT_RESOURCE(shell);
+    // One program per user; a second start ends at once, without a window.
+    SingleInstance instance(QStringLiteral("Lumen Tunecrest Ripper"));
+    if (instance.anotherIsRunning())
+        return 0;
+
+    TunecrestApplication app(argc, argv);
+    auto* splash = new Tfm_scan; // deletes itself when it closes
+    splash->show();
+    QCoreApplication::processEvents();
+    QApplication::setApplicationName(QStringLiteral("Ripwell Converter"));
+
+    QStringList tried;
+    const QString skin = findSkinFile(&tried);
+    if (skin.isEmpty()) {
+        const QString message =
+            QStringLiteral("The skin file mp3enc.dll was not found. Looked in:\n") +
+            tried.join(u'\n');
+        std::fprintf(stderr, "tunecrest: %s\n", message.toLocal8Bit().constData());
+        // Without a screen (offscreen) nobody could close the box.
+        if (QGuiApplication::platformName() != u"offscreen")
+            QMessageBox::critical(nullptr, QApplication::applicationName(), message);
+        return 1;
+    }
+
+    MainWindowParts parts;
+    parts.grabber = std::make_unique<TAudioCDGrabber2>(std::make_unique<TAudioFile2>());
+    parts.skin = std::make_unique<TSkin>();
+    parts.prompter = std::make_unique<MessageBoxPrompter>();
+    parts.settingsPath = Locations::settingsFilePath();
+    parts.skinPath = skin;
+    Windows windows(std::move(parts));
+    // A restart's new process must find the name free.
+    windows.main().setRestartPreparation([&instance] { instance.release(); });
+    app.setExceptionHandler([&windows](const QString& message) {
+        windows.main().ApplicationEvents1Exception(message);
+    });
+    windows.main().show();
     return QApplication::exec();
 }

@@ -22,6 +22,8 @@ public:
     EnvGuard& operator=(const EnvGuard&) = delete;
 
     void set(const QByteArray& value) const { qputenv(m_name, value); }
+    /// The value it had before the test.
+    const QByteArray& original() const { return m_value; }
 
 private:
     const char* m_name;

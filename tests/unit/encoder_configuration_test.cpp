@@ -282,7 +282,7 @@ TEST_F(EncoderConfigurationTest, OggModes)
 TEST_F(EncoderConfigurationTest, OtherFormatNumbersConfigureNothing)
 {
     EXPECT_TRUE(configure(OutputFormatNumber::RealMedia).isEmpty());
-    EXPECT_TRUE(configure(-1).isEmpty());
+    EXPECT_TRUE(configure(static_cast<OutputFormatNumber>(-1)).isEmpty());
 }
 
 TEST_F(EncoderConfigurationTest, GrabOptionsPassTheStoredModeInOrder)

@@ -49,6 +49,15 @@ TAudioCDGrabber2::TAudioCDGrabber2(std::unique_ptr<IAudioFile2> audioFile, QObje
     : IAudioCDGrabber2(parent), m_audioFile(std::move(audioFile)), m_watcher(new MediaWatcher(this))
 {
     connect(m_watcher, &MediaWatcher::changed, this, &TAudioCDGrabber2::onMediaChanged);
+    // The drives are known from the start, so their states can be asked before Initialize.
+    findAllDrives();
+}
+
+void TAudioCDGrabber2::findAllDrives()
+{
+    m_drives = findDrives();
+    for (const Drive& drive : std::as_const(m_drives))
+        m_descriptions.append(describe(drive));
 }
 
 TAudioCDGrabber2::~TAudioCDGrabber2()
@@ -60,9 +69,7 @@ TAudioCDGrabber2::~TAudioCDGrabber2()
 void TAudioCDGrabber2::Initialize()
 {
     Uninitialize();
-    m_drives = findDrives();
-    for (const Drive& drive : std::as_const(m_drives))
-        m_descriptions.append(describe(drive));
+    findAllDrives();
     if (!m_drives.isEmpty())
         CurrentDevice(1);
 }

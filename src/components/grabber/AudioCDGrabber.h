@@ -25,7 +25,8 @@ public:
     /// ReadBlock's count is in these: 8 sectors, 8/75 s (about 0.1 s) of audio.
     static constexpr int SectorsPerBlockUnit = 8;
 
-    /// audioFile is the file every grab writes through.
+    /// audioFile is the file every grab writes through. The drives are found at once; Initialize
+    /// finds them anew and selects the first.
     explicit TAudioCDGrabber2(std::unique_ptr<IAudioFile2> audioFile, QObject* parent = nullptr);
     ~TAudioCDGrabber2() override;
 
@@ -97,6 +98,7 @@ public:
     const DiscToc& discToc() const { return m_toc; }
 
 private:
+    void findAllDrives();
     const Drive& driveAt(int number) const;
     const Drive& currentDrive() const;
     const TocTrack& currentTocTrack() const;

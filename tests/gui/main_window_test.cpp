@@ -1,0 +1,383 @@
+#include "DiscImage.h"
+#include "TestAudio.h"
+#include "components/audiofile/TAudioFile2.h"
+#include "components/grabber/AudioCDGrabber.h"
+#include "components/skin/ISkin.h"
+#include "components/skin/TSkin.h"
+#include "settings/SettingsFile.h"
+#include "shell/MainWindow.h"
+#include "support/EnvGuard.h"
+#include "support/RecordingPrompter.h"
+#include "support/TempDir.h"
+
+#include <QFile>
+#include <QHeaderView>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <sys/stat.h>
+
+namespace {
+
+using DiscFixture::SectorsPerSecond;
+
+QString sourceSkin()
+{
+    return QStringLiteral(TUNECREST_SOURCE_DIR "/skins/mp3enc.dll");
+}
+
+// The main window over real image drives and the real skin; message boxes and the desktop's
+// opener are recorded.
+class MainWindowTest : public TempDirTest
+{
+protected:
+    void SetUp() override
+    {
+        // A recording xdg-open first on PATH: what the window opens lands in opened.txt.
+        QDir(root()).mkpath(QStringLiteral("bin"));
+        const QString opener = path(QStringLiteral("bin/xdg-open"));
+        writeAll(opener, "#!/bin/sh\necho \"$1\" >> \"$(dirname \"$0\")/opened.txt\"\n");
+        ::chmod(QFile::encodeName(opener).constData(), 0755);
+        m_path.set(path(QStringLiteral("bin")).toLocal8Bit() + ':' + m_path.original());
+    }
+
+    QString makeDisc(const QString& name, const DiscFixture::DiscLayout& layout)
+    {
+        const QString cue = path(name + QStringLiteral(".cue"));
+        DiscFixture::writeDisc(cue.toStdString(), layout);
+        return cue;
+    }
+
+    DiscFixture::DiscLayout textDisc() const
+    {
+        DiscFixture::DiscLayout disc;
+        disc.album = "Live: Bootleg";
+        disc.performer = "Art/Pop";
+        disc.tracks = {{4 * 60 * SectorsPerSecond + 35 * SectorsPerSecond + 12, "Intro", {}},
+                       {2 * SectorsPerSecond, "Café Müller", {}},
+                       {SectorsPerSecond, "Coda", {}}};
+        return disc;
+    }
+
+    std::unique_ptr<Tfm_main> window(const QStringList& drives, bool skin = true)
+    {
+        m_drives.set(drives.join(u':').toLocal8Bit());
+        MainWindowParts parts;
+        parts.grabber = std::make_unique<TAudioCDGrabber2>(std::make_unique<TAudioFile2>());
+        if (skin)
+            parts.skin = std::make_unique<TSkin>();
+        parts.prompter = std::make_unique<RecordingPrompter>(m_shown, m_answers);
+        parts.settingsPath = path(QStringLiteral("settings.ini"));
+        parts.skinPath = sourceSkin();
+        return std::make_unique<Tfm_main>(std::move(parts));
+    }
+
+    // What the recording opener received; it runs detached, so its record may come a moment
+    // later.
+    QStringList opened(int expected = 1) const
+    {
+        QStringList lines;
+        for (int i = 0; i < 100 && lines.size() < expected; ++i) {
+            lines = QString::fromUtf8(readAll(path(QStringLiteral("bin/opened.txt"))))
+                        .split(u'\n', Qt::SkipEmptyParts);
+            if (lines.size() < expected)
+                QTest::qWait(50);
+        }
+        return lines;
+    }
+
+    static QStringList row(const QTreeWidget* list, int index)
+    {
+        QStringList cells;
+        const QTreeWidgetItem* item = list->topLevelItem(index);
+        for (int column = 0; column < 5; ++column)
+            cells << item->text(column);
+        return cells;
+    }
+
+    QStringList m_shown;
+    std::deque<bool> m_answers;
+    EnvGuard m_drives{"TUNECREST_IMAGE_DRIVES"};
+    EnvGuard m_path{"PATH"};
+};
+
+TEST_F(MainWindowTest, StartUpListsTheDiscWithItsTexts)
+{
+    auto main = window({makeDisc(QStringLiteral("disc"), textDisc())});
+    main->FormShow();
+    EXPECT_TRUE(m_shown.isEmpty()) << m_shown.join(u'|').toStdString();
+    EXPECT_EQ(main->windowTitle(), QStringLiteral("Ripwell Maker"));
+    EXPECT_EQ(main->size(), QSize(611, 452));
+
+    QTreeWidget* list = main->trackList();
+    EXPECT_EQ(list->objectName(), QStringLiteral("lv"));
+    EXPECT_EQ(list->geometry(), QRect(13, 122, 575, 264));
+    const QStringList captions{QStringLiteral("File  Name"), QStringLiteral("Artist"),
+                               QStringLiteral("Album"),      QStringLiteral("Time"),
+                               QStringLiteral("Stauts"),     QStringLiteral("Path")};
+    for (int column = 0; column < captions.size(); ++column)
+        EXPECT_EQ(list->headerItem()->text(column), captions[column]);
+    EXPECT_TRUE(list->isColumnHidden(5));
+    ASSERT_EQ(list->topLevelItemCount(), 3);
+    EXPECT_EQ(row(list, 0),
+              (QStringList{QStringLiteral("Intro"), QStringLiteral("Art/Pop"),
+                           QStringLiteral("Live: Bootleg"), QStringLiteral("04:35:12"),
+                           QStringLiteral("Unconverter")}));
+    EXPECT_EQ(row(list, 1)[0], QStringLiteral("Café Müller"));
+    EXPECT_EQ(row(list, 2)[3], QStringLiteral("00:01:0"));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(list->topLevelItem(i)->checkState(0), Qt::Checked);
+    EXPECT_EQ(main->currentTrack(), 0);
+    EXPECT_TRUE(list->topLevelItem(0)->isSelected());
+    ASSERT_EQ(main->trackTable().size(), 3);
+    EXPECT_EQ(main->trackTable()[1].Title, QStringLiteral("Café Müller"));
+    EXPECT_EQ(main->trackTable()[1].Album, QStringLiteral("Live: Bootleg"));
+}
+
+TEST_F(MainWindowTest, PlaceholdersForADiscWithoutTexts)
+{
+    std::vector<int> lengths(11, 75);
+    auto main = window({makeDisc(QStringLiteral("plain"), DiscFixture::audioDisc(lengths))});
+    main->FormShow();
+    QTreeWidget* list = main->trackList();
+    ASSERT_EQ(list->topLevelItemCount(), 11);
+    EXPECT_EQ(row(list, 0),
+              (QStringList{QStringLiteral("Track01"), QStringLiteral("Unknown Artist"),
+                           QStringLiteral("Unknown Album"), QStringLiteral("00:01:0"),
+                           QStringLiteral("Unconverter")}));
+    EXPECT_EQ(row(list, 10)[0], QStringLiteral("Track11"));
+    EXPECT_EQ(main->trackTable()[10].Title, QStringLiteral("Track11"));
+}
+
+TEST_F(MainWindowTest, EmptyDriveDataDiscAndNoDrive)
+{
+    // An empty drive counts as present: no box, an empty list.
+    auto empty = window({path(QStringLiteral("nothing.cue"))});
+    empty->FormShow();
+    EXPECT_TRUE(m_shown.isEmpty()) << m_shown.join(u'|').toStdString();
+    EXPECT_EQ(empty->trackList()->topLevelItemCount(), 0);
+    EXPECT_EQ(empty->currentTrack(), -1);
+
+    DiscFixture::DiscLayout data;
+    data.dataTrackSectors = 300;
+    auto dataDisc = window({makeDisc(QStringLiteral("data"), data)});
+    dataDisc->FormShow();
+    EXPECT_EQ(m_shown,
+              (QStringList{QStringLiteral("The disc is not Audio CD, Please take out disc!"),
+                           QStringLiteral("The disc is not Audio CD!")}));
+    EXPECT_EQ(dataDisc->trackList()->topLevelItemCount(), 0);
+
+    // No drive at all: the driver question; Yes opens the page about drives.
+    m_shown.clear();
+    m_answers = {true};
+    auto none = window({});
+    none->show();
+    none->FormShow();
+    EXPECT_FALSE(none->isVisible()); // the program ends after its start-up
+    ASSERT_EQ(m_shown.size(), 3) << m_shown.join(u'|').toStdString();
+    EXPECT_TRUE(
+        m_shown[1].startsWith(QStringLiteral("Can not detect CD-ROM device,download ASPI")));
+    EXPECT_TRUE(m_shown[1].endsWith(QStringLiteral("Download it? ")));
+    EXPECT_EQ(m_shown[2], QStringLiteral("The disc is not Audio CD!"));
+    ASSERT_EQ(opened().size(), 1);
+    EXPECT_TRUE(opened()[0].endsWith(QStringLiteral("/drive.html"))) << opened()[0].toStdString();
+}
+
+TEST_F(MainWindowTest, DiscChangesReReadTheListButWaitForARun)
+{
+    const QString cue = makeDisc(QStringLiteral("disc"), textDisc());
+    auto main = window({cue});
+    main->FormShow();
+    ASSERT_EQ(main->trackList()->topLevelItemCount(), 3);
+
+    // Removed: an empty drive, an empty list.
+    QSignalSpy changes(&main->grabber(), &IAudioCDGrabber2::OnMediaChange);
+    QFile::remove(cue);
+    ASSERT_TRUE(changes.wait(5000));
+    EXPECT_EQ(main->trackList()->topLevelItemCount(), 0);
+
+    // Put back while a run holds the rows: the new list waits for the run's end.
+    main->setConverting(true);
+    DiscFixture::writeDisc(cue.toStdString(), DiscFixture::audioDisc({75, 75}));
+    ASSERT_TRUE(changes.wait(5000));
+    EXPECT_EQ(main->trackList()->topLevelItemCount(), 0);
+    main->StopConversion();
+    ASSERT_EQ(main->trackList()->topLevelItemCount(), 2);
+    EXPECT_EQ(row(main->trackList(), 0)[0], QStringLiteral("Track01"));
+}
+
+TEST_F(MainWindowTest, ClickWhileTheListFillsIsHonoured)
+{
+    auto main =
+        window({makeDisc(QStringLiteral("disc"), DiscFixture::audioDisc({75, 75, 75, 75}))});
+    QTreeWidget* list = main->trackList();
+    // The user clicks the second row as soon as it appears.
+    bool clicked = false;
+    QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, list, [&] {
+        if (!clicked && list->topLevelItemCount() == 2) {
+            clicked = true;
+            QTimer::singleShot(0, list, [list] { list->setCurrentItem(list->topLevelItem(1)); });
+        }
+    });
+    main->FormShow();
+    ASSERT_TRUE(clicked);
+    EXPECT_EQ(list->topLevelItemCount(), 4);
+    EXPECT_EQ(main->currentTrack(), 1);
+}
+
+TEST_F(MainWindowTest, DispatchByExactNameUnderItsGuards)
+{
+    auto main = window({makeDisc(QStringLiteral("disc"), textDisc())});
+    main->show();
+    main->FormShow();
+    QTreeWidget* list = main->trackList();
+
+    main->Skin1Click(QStringLiteral("file"));
+    EXPECT_TRUE(main->popupMenu(1)->isVisible());
+    main->popupMenu(1)->hide();
+    main->Skin1Click(QStringLiteral("help"));
+    EXPECT_TRUE(main->popupMenu(3)->isVisible());
+    main->popupMenu(3)->hide();
+    main->Skin1Click(QStringLiteral("help1"));
+    ASSERT_EQ(opened().size(), 1);
+    EXPECT_TRUE(opened()[0].endsWith(QStringLiteral("/faq.htm")));
+
+    // "refresh" re-reads (the checks come back); a name in another case does nothing.
+    list->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+    main->Skin1Click(QStringLiteral("Refresh"));
+    EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Unchecked);
+    main->Skin1Click(QStringLiteral("refresh"));
+    EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Checked);
+
+    // While a run or playback has the grabber, refresh waits, from the skin and from the menu.
+    for (const auto& busy : {std::pair{true, false}, std::pair{false, true}}) {
+        main->setConverting(busy.first);
+        main->setPlaying(busy.second);
+        list->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+        main->Skin1Click(QStringLiteral("refresh"));
+        main->popupMenu(1)->findChild<QAction*>(QStringLiteral("N1"))->trigger();
+        EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Unchecked);
+    }
+    main->setPlaying(false);
+
+    // "converter" and "To WMA" choose WMA, unless a run is active.
+    main->setConverting(true);
+    main->Skin1Click(QStringLiteral("converter"));
+    EXPECT_EQ(main->outputFormat(), OutputFormatNumber::Mp3);
+    main->setConverting(false);
+    main->Skin1Click(QStringLiteral("converter"));
+    EXPECT_EQ(main->outputFormat(), OutputFormatNumber::Wma);
+
+    // Select All and Unselect All, but not during a run.
+    main->popupMenu(2)->findChild<QAction*>(QStringLiteral("UnselectAll1"))->trigger();
+    EXPECT_EQ(list->topLevelItem(2)->checkState(0), Qt::Unchecked);
+    main->setConverting(true);
+    main->popupMenu(2)->findChild<QAction*>(QStringLiteral("SelectAll1"))->trigger();
+    EXPECT_EQ(list->topLevelItem(2)->checkState(0), Qt::Unchecked);
+    main->setConverting(false);
+    main->popupMenu(2)->findChild<QAction*>(QStringLiteral("SelectAll1"))->trigger();
+    EXPECT_EQ(list->topLevelItem(2)->checkState(0), Qt::Checked);
+
+    // A click on the list moves the current track, but not during playback.
+    main->setPlaying(true);
+    list->setCurrentItem(list->topLevelItem(2));
+    main->SelectTrackRow();
+    EXPECT_EQ(main->currentTrack(), 0);
+    main->setPlaying(false);
+    main->SelectTrackRow();
+    EXPECT_EQ(main->currentTrack(), 2);
+
+    // The menus' captions, in order.
+    QStringList items;
+    for (const QAction* action : main->popupMenu(1)->actions())
+        items << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    EXPECT_EQ(items,
+              (QStringList{QStringLiteral("Refresh"), QStringLiteral("FreeDB"), QStringLiteral("-"),
+                           QStringLiteral("To WMA"), QStringLiteral("Stop"), QStringLiteral("-"),
+                           QStringLiteral("Exit")}));
+}
+
+TEST_F(MainWindowTest, ProgressBarWidths)
+{
+    auto main = window({makeDisc(QStringLiteral("disc"), textDisc())});
+    main->FormShow();
+    ISkinObject* bar = main->skin()->GetObjectByName(main.get(), QStringLiteral("pb"));
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->GetRect().width(), 0);
+    main->SetProgressBar(583);
+    EXPECT_EQ(bar->GetRect().width(), 583);
+    main->SetProgressBar(584); // full width means an empty bar
+    EXPECT_EQ(bar->GetRect().width(), 0);
+    main->SetProgressBar(292);
+    EXPECT_EQ(bar->GetRect().width(), 292);
+}
+
+TEST_F(MainWindowTest, ExceptionHandlerBranches)
+{
+    const QString cue = makeDisc(QStringLiteral("disc"), textDisc());
+    const QString systemError =
+        QStringLiteral("A system error occurs,click Yes to execute again,click No to exit!");
+    {
+        // Before any WMA run: only the system-error question; No closes the window.
+        auto main = window({cue});
+        main->show();
+        main->FormShow();
+        main->ApplicationEvents1Exception(QStringLiteral("boom"));
+        EXPECT_EQ(m_shown, QStringList{systemError});
+        EXPECT_FALSE(main->isVisible());
+    }
+    {
+        // After a WMA run was asked for: the encoder question first; Yes opens the page on WMA.
+        m_shown.clear();
+        m_answers = {true};
+        auto main = window({cue});
+        main->show();
+        main->FormShow();
+        main->Skin1Click(QStringLiteral("converter"));
+        main->ApplicationEvents1Exception(QStringLiteral("boom"));
+        ASSERT_EQ(m_shown.size(), 1);
+        EXPECT_TRUE(m_shown[0].startsWith(QStringLiteral("This file can not be supported")));
+        EXPECT_TRUE(main->isVisible());
+        ASSERT_EQ(opened().size(), 1);
+        EXPECT_TRUE(opened()[0].endsWith(QStringLiteral("/wma.html")));
+        // No there leads on to the system-error question.
+        m_shown.clear();
+        m_answers = {false, false};
+        main->ApplicationEvents1Exception(QStringLiteral("boom"));
+        EXPECT_EQ(m_shown.size(), 2);
+        EXPECT_EQ(m_shown[1], systemError);
+        EXPECT_FALSE(main->isVisible());
+    }
+}
+
+TEST_F(MainWindowTest, CloseWritesTheSchemeAndAlwaysCloses)
+{
+    const QString cue = makeDisc(QStringLiteral("disc"), textDisc());
+    auto main = window({cue});
+    main->show();
+    main->FormShow();
+    main->setOutputScheme(2);
+    main->close();
+    EXPECT_FALSE(main->isVisible());
+    SettingsFile settings(path(QStringLiteral("settings.ini")));
+    EXPECT_EQ(settings.read(Keys::Main::Output), 2);
+
+    // A settings file that cannot be written: said once, and the window closes all the same.
+    ::chmod(QFile::encodeName(path(QStringLiteral("settings.ini"))).constData(), 0444);
+    auto again = window({cue});
+    again->show();
+    again->FormShow();
+    m_shown.clear();
+    again->setOutputScheme(1);
+    again->close();
+    EXPECT_FALSE(again->isVisible());
+    ASSERT_EQ(m_shown.size(), 1);
+    EXPECT_TRUE(m_shown[0].startsWith(QStringLiteral("Unable to write to")))
+        << m_shown[0].toStdString();
+    EXPECT_EQ(settings.read(Keys::Main::Output), 2);
+}
+
+} // namespace

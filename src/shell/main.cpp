@@ -18,12 +18,11 @@ int main(int argc, char* argv[])
 {
     // The splash picture and the icon are built into the window library.
     Q_INIT_RESOURCE(shell);
+    TunecrestApplication app(argc, argv);
     // One program per user; a second start ends at once, without a window.
     SingleInstance instance(QStringLiteral("Lumen Tunecrest Ripper"));
     if (instance.anotherIsRunning())
         return 0;
-
-    TunecrestApplication app(argc, argv);
     auto* splash = new Tfm_scan; // deletes itself when it closes
     splash->show();
     QCoreApplication::processEvents();

@@ -2,6 +2,7 @@
 // TUNECREST_IMAGE_DRIVES=build/sample/TunecrestSampler.cue and QT_QPA_PLATFORM=offscreen:
 // build/tools/window_screenshot data/screenshot.png
 #include "components/audiofile/TAudioFile2.h"
+#include "components/audiofile/TAudioFile2LameEnc.h"
 #include "components/grabber/AudioCDGrabber.h"
 #include "components/skin/SkinLocation.h"
 #include "components/skin/TSkin.h"
@@ -26,6 +27,7 @@ int main(int argc, char* argv[])
     const QTemporaryDir settings;
     MainWindowParts parts;
     parts.grabber = std::make_unique<TAudioCDGrabber2>(std::make_unique<TAudioFile2>());
+    parts.lame = std::make_unique<TAudioFile2LameEnc>();
     parts.skin = std::make_unique<TSkin>();
     parts.prompter = std::make_unique<MessageBoxPrompter>();
     parts.settingsPath = settings.filePath(QStringLiteral("settings.ini"));

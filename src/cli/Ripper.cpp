@@ -275,7 +275,7 @@ void Ripper::encoderFinished(std::size_t index, const QString& error)
 void Ripper::finishTrack(RipTrack& track)
 {
     try {
-        WriteTags(track.partial, tagRecordFor(track.row.record), m_extension);
+        WriteTags(track.partial, tagRecordFor(track.row.record, track.number), m_extension);
         track.path = publishTrackFile(track.partial, track.path, [&] {
             return outputFilePath(track.directory, track.row.caption, m_extension, track.number,
                                   [this](const QString& path) { return isTaken(path); });

@@ -4,8 +4,11 @@
 #include "tags/Ogg.h"
 #include "tags/WMATag.h"
 
-// The run hands the writers the row's title, artist, album, year and genre; the comment and the
-// track number of the record are left empty, so every format's tag holds the same texts.
+#include <algorithm>
+
+// The writers get the row's title, artist, album, year and genre and the track's number, so a
+// player sorts an album by track; the comment is left out, so every format's tag holds the same
+// texts.
 namespace {
 
 // The ID3 and WMA records name these five fields alike.
@@ -20,6 +23,25 @@ template <typename Record> Record rowTexts(const TagRecord& tag)
     return record;
 }
 
+QString trackNumberText(const TagRecord& tag)
+{
+    return tag.trackNumber > 0 ? QString::number(tag.trackNumber) : QString();
+}
+
+void writeId3(const QString& path, const TagRecord& tag)
+{
+    ID3StructV2 id3 = rowTexts<ID3StructV2>(tag);
+    id3.Track = trackNumberText(tag);
+    WriteID3Tag(path, id3);
+}
+
+void writeWma(const QString& path, const TagRecord& tag)
+{
+    WMATagInfo info = rowTexts<WMATagInfo>(tag);
+    info.TrackNumber = static_cast<quint16>(std::clamp(tag.trackNumber, 0, 0xFFFF));
+    writeWmaAttributes(path, info);
+}
+
 void writeOgg(const QString& path, const TagRecord& tag)
 {
     OGGTag ogg;
@@ -28,6 +50,7 @@ void writeOgg(const QString& path, const TagRecord& tag)
     ogg.artist = tag.artist;
     ogg.genre = tag.genre;
     ogg.date = tag.year;
+    ogg.tracknumber = trackNumberText(tag);
     writeOggComments(path, ogg);
 }
 
@@ -38,9 +61,9 @@ void WriteTags(const QString& path, const TagRecord& tag, const QString& extensi
     const QString kind =
         (extension.isEmpty() ? path.mid(path.lastIndexOf(u'.')) : extension).toLower();
     if (kind == u".mp3")
-        WriteID3Tag(path, rowTexts<ID3StructV2>(tag));
+        writeId3(path, tag);
     if (kind == u".wma")
-        writeWmaAttributes(path, rowTexts<WMATagInfo>(tag));
+        writeWma(path, tag);
     if (kind == u".ogg")
         writeOgg(path, tag);
 }

@@ -4,7 +4,8 @@
 
 #include <QString>
 
-/// The tag step: writes title, artist, album, year and genre of tag into the finished file at
+/// The tag step: writes title, artist, album, year, genre and track number of tag into the
+/// finished file at
 /// path, with the writer its extension calls for (.mp3 ID3, .wma attributes, .ogg Vorbis
 /// comments; none for others). extension, lower-cased with its dot, stands for the path's own
 /// when the file is still under a partial name. A writer's error is raised to the caller as

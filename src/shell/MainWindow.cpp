@@ -55,6 +55,14 @@ Tfm_main::Tfm_main(MainWindowParts parts, QWidget* parent)
     buildMenus();
     connect(m_grabber, &IAudioCDGrabber2::OnMediaChange, this,
             &Tfm_main::AudioCDGrabber21MediaChange);
+    connect(m_grabber, &IAudioCDGrabber2::OnOperationProgress, this,
+            &Tfm_main::AudioCDGrabber21OperationProgress);
+    connect(m_grabber, &IAudioCDGrabber2::grabFailed, this, [this](const QString& message) {
+        m_grabFailure = message.isEmpty() ? QStringLiteral("The read ended early.") : message;
+        m_grabbing = false;
+        if (m_grabWait)
+            m_grabWait->quit();
+    });
     if (m_parts.skin)
         connect(m_parts.skin.get(), &ISkin::Click, this,
                 [this](ISkinObject* object) { Skin1Click(object->Name()); });
@@ -107,6 +115,16 @@ void Tfm_main::buildMenus()
     item(m_popupMenu1, "Play1", QStringLiteral("FreeDB"), &Tfm_main::Play1Click);
     m_popupMenu1->addSeparator();
     item(m_popupMenu1, "oWMA1", QStringLiteral("To WMA"), &Tfm_main::oWMA1Click);
+    // The other formats the settings configure, for a run started from the menu.
+    const auto formatItem = [this](const char* name, const QString& caption,
+                                   OutputFormatNumber format) {
+        QAction* action = m_popupMenu1->addAction(caption);
+        action->setObjectName(QLatin1StringView(name));
+        connect(action, &QAction::triggered, this, [this, format] { convertTo(format); });
+    };
+    formatItem("oMP31", QStringLiteral("To MP3"), OutputFormatNumber::Mp3);
+    formatItem("oOgg1", QStringLiteral("To Ogg"), OutputFormatNumber::OggVorbis);
+    formatItem("oWAV1", QStringLiteral("To WAV"), OutputFormatNumber::Wav);
     item(m_popupMenu1, "N2", QStringLiteral("Stop"), &Tfm_main::StopConversion);
     m_popupMenu1->addSeparator();
     item(m_popupMenu1, "Exit1", QStringLiteral("Exit"), &Tfm_main::Exit1Click);
@@ -266,10 +284,7 @@ void Tfm_main::Skin1Click(const QString& name)
         if (m_playing && m_currentTrack != -1)
             StopPlay();
     } else if (name == u"converter") {
-        if (!m_converting) {
-            m_outputFormat = OutputFormatNumber::Wma;
-            ConvertChecked();
-        }
+        convertTo(OutputFormatNumber::Wma);
     } else if (name == u"pause") {
         if (m_playing)
             TogglePause();
@@ -297,8 +312,13 @@ void Tfm_main::Play1Click()
 
 void Tfm_main::oWMA1Click()
 {
+    convertTo(OutputFormatNumber::Wma);
+}
+
+void Tfm_main::convertTo(OutputFormatNumber format)
+{
     if (!m_converting) {
-        m_outputFormat = OutputFormatNumber::Wma;
+        m_outputFormat = format;
         ConvertChecked();
     }
 }
@@ -435,7 +455,7 @@ void Tfm_main::AudioCDGrabber21MediaChange()
 
 bool Tfm_main::rereadHeldBack() const
 {
-    return m_converting || m_tagEditorOpen;
+    return m_converting || m_runActive || m_tagEditorOpen;
 }
 
 void Tfm_main::rereadIfHeldBack()
@@ -454,18 +474,6 @@ void Tfm_main::rereadIfHeldBack()
 void Tfm_main::setTagEditorOpen(bool open)
 {
     m_tagEditorOpen = open;
-    rereadIfHeldBack();
-}
-
-void Tfm_main::ConvertChecked()
-{
-    // The conversion run is added here with its own work.
-}
-
-void Tfm_main::StopConversion()
-{
-    m_converting = m_grabbing = false;
-    SetProgressBar(0);
     rereadIfHeldBack();
 }
 

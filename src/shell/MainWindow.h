@@ -1,6 +1,7 @@
 #pragma once
 
 #include "components/IAudioCDGrabber2.h"
+#include "components/IAudioFile2LameEnc.h"
 #include "components/skin/ISkin.h"
 #include "rip/CDFreedinfo.h"
 #include "rip/OutputFormatNumber.h"
@@ -14,6 +15,7 @@
 #include <memory>
 
 class IAudioFile2;
+class QEventLoop;
 class QMenu;
 class QTreeWidget;
 class SettingsFile;
@@ -23,6 +25,7 @@ class Tfm_about;
 struct MainWindowParts
 {
     std::unique_ptr<IAudioCDGrabber2> grabber;
+    std::unique_ptr<IAudioFile2LameEnc> lame; // the MP3 encoder the audio file encodes with
     std::unique_ptr<ISkin> skin;
     std::unique_ptr<IPrompter> prompter;
     QString settingsPath; // the settings file
@@ -54,9 +57,16 @@ public:
     void UnselectAll1Click();
     void AudioCDGrabber21MediaChange();
 
-    /// The conversion run, playback, the disc lookup and the dialogs behind the commands.
+    /// Converts the checked rows, one after another, into files of the output format; returns
+    /// when the run has ended. An error of a component or a writer (also a grab that failed on
+    /// its thread) leaves the run and reaches the exception handler.
     void ConvertChecked();
     void StopConversion();
+    void AudioCDGrabber21OperationProgress(double percent);
+    /// Starts a run in the format given, unless one is active.
+    void convertTo(OutputFormatNumber format);
+
+    // Playback, the disc lookup and the dialogs behind the commands.
     void PlayCurrentTrack();
     void StopPlay();
     void TogglePause();
@@ -110,6 +120,9 @@ private:
     void rereadIfHeldBack();
     void FormCloseQuery();
     void addTrackRow(int index);
+    void convertRow(int row, QString& lastDirectory);
+    void waitForGrab();
+    QString outputFolderOfRow(int row) const;
 
     MainWindowParts m_parts;
     IAudioCDGrabber2* m_grabber;
@@ -132,6 +145,11 @@ private:
     OutputFormatNumber m_outputFormat = OutputFormatNumber::Mp3;
     int m_outputScheme = 0;
     IAudioFile2* m_audioFile = nullptr;
+    QList<int> m_checkedRows; // the rows a run converts, in list order
+    int m_runPosition = -1;   // the row of m_checkedRows being converted
+    bool m_runActive = false; // ConvertChecked is on the stack
+    QEventLoop* m_grabWait = nullptr;
+    QString m_grabFailure; // why the current grab ended early
 
     bool m_started = false;
     bool m_reading = false;   // the list is being filled

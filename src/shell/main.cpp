@@ -1,4 +1,5 @@
 #include "components/audiofile/TAudioFile2.h"
+#include "components/audiofile/TAudioFile2LameEnc.h"
 #include "components/grabber/AudioCDGrabber.h"
 #include "components/skin/SkinLocation.h"
 #include "components/skin/TSkin.h"
@@ -43,6 +44,7 @@ int main(int argc, char* argv[])
 
     MainWindowParts parts;
     parts.grabber = std::make_unique<TAudioCDGrabber2>(std::make_unique<TAudioFile2>());
+    parts.lame = std::make_unique<TAudioFile2LameEnc>();
     parts.skin = std::make_unique<TSkin>();
     parts.prompter = std::make_unique<MessageBoxPrompter>();
     parts.settingsPath = Locations::settingsFilePath();

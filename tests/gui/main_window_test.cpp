@@ -1,108 +1,12 @@
-#include "DiscImage.h"
-#include "TestAudio.h"
-#include "components/audiofile/TAudioFile2.h"
-#include "components/grabber/AudioCDGrabber.h"
-#include "components/skin/ISkin.h"
-#include "components/skin/TSkin.h"
+#include "gui/MainWindowTestSupport.h"
 #include "settings/SettingsFile.h"
-#include "shell/MainWindow.h"
-#include "support/EnvGuard.h"
-#include "support/RecordingPrompter.h"
-#include "support/TempDir.h"
 
-#include <QFile>
 #include <QHeaderView>
 #include <QMenu>
 #include <QSignalSpy>
-#include <QTest>
 #include <QTimer>
-#include <QTreeWidget>
-
-#include <sys/stat.h>
 
 namespace {
-
-using DiscFixture::SectorsPerSecond;
-
-QString sourceSkin()
-{
-    return QStringLiteral(TUNECREST_SOURCE_DIR "/skins/mp3enc.dll");
-}
-
-// The main window over real image drives and the real skin; message boxes and the desktop's
-// opener are recorded.
-class MainWindowTest : public TempDirTest
-{
-protected:
-    void SetUp() override
-    {
-        // A recording xdg-open first on PATH: what the window opens lands in opened.txt.
-        QDir(root()).mkpath(QStringLiteral("bin"));
-        const QString opener = path(QStringLiteral("bin/xdg-open"));
-        writeAll(opener, "#!/bin/sh\necho \"$1\" >> \"$(dirname \"$0\")/opened.txt\"\n");
-        ::chmod(QFile::encodeName(opener).constData(), 0755);
-        m_path.set(path(QStringLiteral("bin")).toLocal8Bit() + ':' + m_path.original());
-    }
-
-    QString makeDisc(const QString& name, const DiscFixture::DiscLayout& layout)
-    {
-        const QString cue = path(name + QStringLiteral(".cue"));
-        DiscFixture::writeDisc(cue.toStdString(), layout);
-        return cue;
-    }
-
-    DiscFixture::DiscLayout textDisc() const
-    {
-        DiscFixture::DiscLayout disc;
-        disc.album = "Live: Bootleg";
-        disc.performer = "Art/Pop";
-        disc.tracks = {{4 * 60 * SectorsPerSecond + 35 * SectorsPerSecond + 12, "Intro", {}},
-                       {2 * SectorsPerSecond, "Café Müller", {}},
-                       {SectorsPerSecond, "Coda", {}}};
-        return disc;
-    }
-
-    std::unique_ptr<Tfm_main> window(const QStringList& drives, bool skin = true)
-    {
-        m_drives.set(drives.join(u':').toLocal8Bit());
-        MainWindowParts parts;
-        parts.grabber = std::make_unique<TAudioCDGrabber2>(std::make_unique<TAudioFile2>());
-        if (skin)
-            parts.skin = std::make_unique<TSkin>();
-        parts.prompter = std::make_unique<RecordingPrompter>(m_shown, m_answers);
-        parts.settingsPath = path(QStringLiteral("settings.ini"));
-        parts.skinPath = sourceSkin();
-        return std::make_unique<Tfm_main>(std::move(parts));
-    }
-
-    // What the recording opener received; it runs detached, so its record may come a moment
-    // later.
-    QStringList opened(int expected = 1) const
-    {
-        QStringList lines;
-        for (int i = 0; i < 100 && lines.size() < expected; ++i) {
-            lines = QString::fromUtf8(readAll(path(QStringLiteral("bin/opened.txt"))))
-                        .split(u'\n', Qt::SkipEmptyParts);
-            if (lines.size() < expected)
-                QTest::qWait(50);
-        }
-        return lines;
-    }
-
-    static QStringList row(const QTreeWidget* list, int index)
-    {
-        QStringList cells;
-        const QTreeWidgetItem* item = list->topLevelItem(index);
-        for (int column = 0; column < 5; ++column)
-            cells << item->text(column);
-        return cells;
-    }
-
-    QStringList m_shown;
-    std::deque<bool> m_answers;
-    EnvGuard m_drives{"TUNECREST_IMAGE_DRIVES"};
-    EnvGuard m_path{"PATH"};
-};
 
 TEST_F(MainWindowTest, StartUpListsTheDiscWithItsTexts)
 {
@@ -296,8 +200,9 @@ TEST_F(MainWindowTest, DispatchByExactNameUnderItsGuards)
         items << (action->isSeparator() ? QStringLiteral("-") : action->text());
     EXPECT_EQ(items,
               (QStringList{QStringLiteral("Refresh"), QStringLiteral("FreeDB"), QStringLiteral("-"),
-                           QStringLiteral("To WMA"), QStringLiteral("Stop"), QStringLiteral("-"),
-                           QStringLiteral("Exit")}));
+                           QStringLiteral("To WMA"), QStringLiteral("To MP3"),
+                           QStringLiteral("To Ogg"), QStringLiteral("To WAV"),
+                           QStringLiteral("Stop"), QStringLiteral("-"), QStringLiteral("Exit")}));
 }
 
 TEST_F(MainWindowTest, ProgressBarWidths)
@@ -336,13 +241,14 @@ TEST_F(MainWindowTest, ExceptionHandlerBranches)
         auto main = window({cue});
         main->show();
         main->FormShow();
-        main->Skin1Click(QStringLiteral("converter"));
+        main->popupMenu(2)->findChild<QAction*>(QStringLiteral("UnselectAll1"))->trigger();
+        main->Skin1Click(QStringLiteral("converter")); // a WMA run of nothing
         main->ApplicationEvents1Exception(QStringLiteral("boom"));
         ASSERT_EQ(m_shown.size(), 1);
         EXPECT_TRUE(m_shown[0].startsWith(QStringLiteral("This file can not be supported")));
         EXPECT_TRUE(main->isVisible());
-        ASSERT_EQ(opened().size(), 1);
-        EXPECT_TRUE(opened()[0].endsWith(QStringLiteral("/wma.html")));
+        ASSERT_EQ(opened(2).size(), 2);
+        EXPECT_TRUE(opened(2)[1].endsWith(QStringLiteral("/wma.html")));
         // No there leads on to the system-error question.
         m_shown.clear();
         m_answers = {false, false};

@@ -24,6 +24,7 @@ public:
     void failTrack(int index) { m_failing.insert(index); }
     QStringList grabbed; // the file names of every grab, in order
     int grabMilliseconds = 1;
+    QList<double> progressSteps; // reported before the 100 that ends a grab
 
     void GrabToFile(const QString& fileName) override
     {
@@ -38,6 +39,8 @@ public:
             const std::vector<std::int16_t> pcm(fails ? samples / 2 : samples,
                                                 static_cast<std::int16_t>(track + 1));
             m_file->write(pcm);
+            for (const double percent : std::as_const(progressSteps))
+                emit OnOperationProgress(percent);
             if (fails)
                 emit grabFailed(QStringLiteral("sector %1 cannot be read").arg(track));
             else

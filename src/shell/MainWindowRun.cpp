@@ -1,0 +1,169 @@
+// The conversion run of the main window: the checked rows, one after another, through the
+// grabber into tagged files named after the rows.
+#include "components/ComponentError.h"
+#include "components/IAudioFile2.h"
+#include "rip/EncoderConfiguration.h"
+#include "rip/OutputNaming.h"
+#include "rip/TrackFile.h"
+#include "rip/WriteTags.h"
+#include "settings/SettingsFile.h"
+#include "shell/Desktop.h"
+#include "shell/MainWindow.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTreeWidget>
+
+namespace {
+
+constexpr int ProgressBarWidth = 584;
+constexpr int StatusColumn = 4;
+
+// The percentage as the status cell shows it: the integer part with at least two digits, a
+// point and at most two digits of the fraction, cut rather than rounded ("12.34%", "05.5%"); a
+// whole number shows no point ("05%").
+struct PercentText
+{
+    QString integerPart;
+    QString text;
+};
+
+PercentText percentText(double percent)
+{
+    QString shortest = QString::number(percent, 'g', 15);
+    if (shortest.contains(u'e')) // very small or very large: write it out
+        shortest =
+            QString::number(percent, 'f', 15).remove(QRegularExpression(QStringLiteral("\\.?0+$")));
+    const qsizetype point = shortest.indexOf(u'.');
+    QString integerPart = point < 0 ? shortest : shortest.left(point);
+    const QString fraction = point < 0 ? QString() : shortest.mid(point + 1, 2);
+    if (integerPart.size() == 1)
+        integerPart.prepend(u'0');
+    return {integerPart, integerPart + (fraction.isEmpty() ? QString() : u'.' + fraction) + u'%'};
+}
+
+// Removes a partial file that did not get its final name when a run leaves early.
+class PartialFileGuard
+{
+public:
+    explicit PartialFileGuard(QString path) : m_path(std::move(path)) {}
+    ~PartialFileGuard()
+    {
+        if (!m_path.isEmpty())
+            QFile::remove(m_path);
+    }
+    PartialFileGuard(const PartialFileGuard&) = delete;
+    PartialFileGuard& operator=(const PartialFileGuard&) = delete;
+    void release() { m_path.clear(); }
+
+private:
+    QString m_path;
+};
+
+} // namespace
+
+void Tfm_main::ConvertChecked()
+{
+    if (m_lv->topLevelItemCount() == 0)
+        return;
+    if (m_playing) {
+        m_parts.prompter->information(this, QStringLiteral("Please stop playing first."));
+        return;
+    }
+    m_checkedRows.clear();
+    m_converting = true;
+    for (int row = 0; row < m_lv->topLevelItemCount(); ++row)
+        if (m_lv->topLevelItem(row)->checkState(0) == Qt::Checked)
+            m_checkedRows.append(row);
+
+    m_runActive = true;
+    // With nothing checked there is no track folder: the output folder itself opens.
+    QString lastDirectory = storedOutputPath(*m_settings);
+    try {
+        for (m_runPosition = 0; m_runPosition < m_checkedRows.size() && m_converting;
+             ++m_runPosition)
+            convertRow(m_checkedRows[m_runPosition], lastDirectory);
+    } catch (...) {
+        m_runActive = false;
+        throw;
+    }
+    m_runActive = false;
+    StopConversion();
+    openWithDesktop(lastDirectory);
+}
+
+void Tfm_main::convertRow(int row, QString& lastDirectory)
+{
+    const CDFreedinfo& rowRecord = m_trackTable.at(row);
+    const QString directory =
+        outputDirectory(*m_settings, m_outputScheme, rowRecord.Artist, rowRecord.Album);
+    lastDirectory = directory;
+    const QString extension = extensionForFormat(m_outputFormat);
+    m_grabbing = true;
+    m_grabber->EndRead();
+    m_grabber->CurrentTrack(row);
+    const QString caption = m_lv->topLevelItem(row)->text(0);
+    const int trackNumber = row + 1;
+    const QString path = outputFilePath(directory, caption, extension, trackNumber);
+    if (m_outputFormat == OutputFormatNumber::RealMedia)
+        return; // a format that produces nothing
+    configureEncoder(*m_settings, m_outputFormat, *m_audioFile, *m_parts.lame, QString());
+    if (m_audioFile->IsOpen())
+        m_audioFile->Close();
+
+    // The file is written under a partial name and named once it is complete and tagged.
+    const QString partial = freshPartialPath(path);
+    m_grabFailure.clear();
+    m_grabber->GrabToFile(partial);
+    PartialFileGuard unfinished(partial);
+    waitForGrab();
+    if (m_audioFile->IsOpen())
+        m_audioFile->Close();
+    if (!m_grabFailure.isEmpty())
+        throw ComponentError(m_grabFailure);
+
+    // The texts as they stand now: the tag editor may have changed them during the grab.
+    WriteTags(partial, tagRecordFor(m_trackTable.at(row), trackNumber), extension);
+    publishTrackFile(partial, path,
+                     [&] { return outputFilePath(directory, caption, extension, trackNumber); });
+    unfinished.release();
+}
+
+void Tfm_main::waitForGrab()
+{
+    // Blocks on events until the grab reports its end, fails, or the run is stopped; every
+    // command and event of the window is handled meanwhile.
+    QEventLoop wait;
+    m_grabWait = &wait;
+    while (m_grabbing && m_converting)
+        wait.exec();
+    m_grabWait = nullptr;
+}
+
+void Tfm_main::StopConversion()
+{
+    if (m_grabbing)
+        m_grabber->AbortGrab();
+    m_grabbing = m_converting = false;
+    SetProgressBar(0);
+    if (m_grabWait)
+        m_grabWait->quit();
+    if (!m_runActive)
+        rereadIfHeldBack();
+}
+
+void Tfm_main::AudioCDGrabber21OperationProgress(double percent)
+{
+    if (percent == 100.0)
+        m_grabbing = false;
+    const PercentText shown = percentText(percent);
+    if (m_runPosition >= 0 && m_runPosition < m_checkedRows.size()) {
+        if (QTreeWidgetItem* item = m_lv->topLevelItem(m_checkedRows[m_runPosition]))
+            item->setText(StatusColumn, percent == 100.0 ? QStringLiteral("Finish") : shown.text);
+    }
+    const int width = qRound(shown.integerPart.toInt() * ProgressBarWidth / 100.0);
+    SetProgressBar(width);
+    if (percent == 100.0 && m_grabWait)
+        m_grabWait->quit();
+}

@@ -1,0 +1,267 @@
+#include "gui/MainWindowTestSupport.h"
+#include "settings/SettingsFile.h"
+#include "support/MediaProbe.h"
+#include "support/ScriptedGrabber.h"
+#include "support/TestSignal.h"
+#include "support/WavAudioFile.h"
+
+#include <QDirIterator>
+#include <QMenu>
+#include <QUrl>
+
+namespace {
+
+// Runs of the main window, end to end: a disc image in an image drive, the real grabber,
+// encoders and tag writers; the files checked by ffprobe and ffmpeg.
+class ConversionRunTest : public MainWindowTest
+{
+protected:
+    QString out() const { return path(QStringLiteral("out")); }
+
+    void setSetting(const char* section, const char* key, int value)
+    {
+        SettingsFile(path(QStringLiteral("settings.ini")))
+            .writeInteger(QLatin1StringView(section), QLatin1StringView(key), value);
+    }
+
+    // Two tracks with texts; the year as the tag editor would set it.
+    std::unique_ptr<Tfm_main> startedOnDisc(std::vector<int> seconds = {2, 1})
+    {
+        DiscFixture::DiscLayout disc;
+        // Tones, which a lossy file keeps in shape, rather than the fixture's noise.
+        disc.audio = [](int, std::int64_t firstFrame, std::span<std::int16_t> samples) {
+            const std::vector<std::int16_t> tones =
+                cdTestSignal(static_cast<int>(samples.size() / 2), static_cast<int>(firstFrame));
+            std::copy(tones.begin(), tones.end(), samples.begin());
+        };
+        disc.album = "Live: Bootleg";
+        disc.performer = "Art/Pop";
+        disc.genre = "Rock";
+        const char* titles[] = {"Intro. Part One", "Café Müller", "Coda", "Encore"};
+        for (std::size_t i = 0; i < seconds.size(); ++i)
+            disc.tracks.push_back({seconds[i] * SectorsPerSecond, titles[i], {}});
+        auto main = window({makeDisc(QStringLiteral("disc"), disc)});
+        main->FormShow();
+        for (CDFreedinfo& record : main->trackTable())
+            record.Year = QStringLiteral("1999");
+        return main;
+    }
+
+    QStringList filesBelow(const QString& folder) const
+    {
+        QStringList files;
+        QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files << QDir(folder).relativeFilePath(it.next());
+        files.sort();
+        return files;
+    }
+
+    // The disc's audio of a track of that many seconds.
+    static std::vector<std::int16_t> discAudio(int seconds)
+    {
+        return cdTestSignal(seconds * SectorsPerSecond * DiscFixture::FramesPerSector);
+    }
+
+    static void expectTags(const QString& file, const QString& title, const QString& track)
+    {
+        const MediaProbe::TagList tags = MediaProbe::tags(file);
+        EXPECT_EQ(MediaProbe::tag(tags, QStringLiteral("title")), title) << file.toStdString();
+        EXPECT_EQ(MediaProbe::tag(tags, QStringLiteral("artist")), QStringLiteral("Art/Pop"));
+        EXPECT_EQ(MediaProbe::tag(tags, QStringLiteral("album")), QStringLiteral("Live: Bootleg"));
+        EXPECT_EQ(MediaProbe::tag(tags, QStringLiteral("genre")), QStringLiteral("Rock"));
+        const QString year = MediaProbe::tag(tags, QStringLiteral("date")).isNull()
+                                 ? MediaProbe::tag(tags, QStringLiteral("WM/Year"))
+                                 : MediaProbe::tag(tags, QStringLiteral("date"));
+        EXPECT_EQ(year, QStringLiteral("1999")) << file.toStdString();
+        const QString number = MediaProbe::tag(tags, QStringLiteral("track")).isNull()
+                                   ? MediaProbe::tag(tags, QStringLiteral("TrackNumber"))
+                                   : MediaProbe::tag(tags, QStringLiteral("track"));
+        EXPECT_EQ(number, track) << file.toStdString();
+    }
+};
+
+TEST_F(ConversionRunTest, WmaFilesInEveryFolderSchemeWithTagsAndTheDiscsAudio)
+{
+    auto main = startedOnDisc();
+    const QStringList folders{QString(), QStringLiteral("ArtPop/"), QStringLiteral("Live Bootleg/"),
+                              QStringLiteral("ArtPop/Live Bootleg/")};
+    for (int scheme = 0; scheme < 4; ++scheme) {
+        main->setOutputScheme(scheme);
+        main->Skin1Click(QStringLiteral("converter"));
+        EXPECT_FALSE(main->converting());
+        const QString folder = out() + u'/' + folders[scheme];
+        for (const QString& name :
+             {QStringLiteral("Intro. Part One.wma"), QStringLiteral("Café Müller.wma")})
+            EXPECT_TRUE(QFileInfo::exists(folder + name)) << QString(folder + name).toStdString();
+        // The folder of the last track opens.
+        EXPECT_EQ(QUrl::fromUserInput(opened(scheme + 1).value(scheme)).toLocalFile(),
+                  QDir::cleanPath(folder) +
+                      (scheme == 0 ? QStringLiteral("/") : QStringLiteral("/")))
+            << opened(scheme + 1).value(scheme).toStdString();
+    }
+    const QString second = out() + QStringLiteral("/Café Müller.wma");
+    const auto info = MediaProbe::probe(second);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->codecName, QStringLiteral("wmav2"));
+    EXPECT_NEAR(info->duration, 1.0, 0.1);
+    expectTags(second, QStringLiteral("Café Müller"), QStringLiteral("2"));
+    expectTags(out() + QStringLiteral("/Intro. Part One.wma"), QStringLiteral("Intro. Part One"),
+               QStringLiteral("1"));
+    const std::vector<std::int16_t> reference =
+        MediaProbe::convertCdAudio(discAudio(1), info->sampleRate, info->channels);
+    EXPECT_GT(MediaProbe::similarity(reference, MediaProbe::decode(second), info->channels, 4096),
+              0.99);
+    for (int row = 0; row < 2; ++row)
+        EXPECT_EQ(main->trackList()->topLevelItem(row)->text(4), QStringLiteral("Finish"));
+}
+
+TEST_F(ConversionRunTest, StoredWmaFormatsAndTheOtherFormats)
+{
+    auto main = startedOnDisc({1});
+    // The stored format is read for every run: mono 22 kHz, then 48 kHz.
+    for (const auto& [stored, rate, channels] :
+         {std::tuple{25, 22050, 1}, std::tuple{39, 48000, 2}}) {
+        setSetting("wma", "format", stored);
+        SettingsFile(path(QStringLiteral("settings.ini")))
+            .writeString(QStringLiteral("Main"), QStringLiteral("Path"),
+                         out() + QString::number(stored));
+        main->Skin1Click(QStringLiteral("converter"));
+        const auto info = MediaProbe::probe(out() + QString::number(stored) +
+                                            QStringLiteral("/Intro. Part One.wma"));
+        ASSERT_TRUE(info);
+        EXPECT_EQ(info->sampleRate, rate);
+        EXPECT_EQ(info->channels, channels);
+    }
+    SettingsFile(path(QStringLiteral("settings.ini")))
+        .writeString(QStringLiteral("Main"), QStringLiteral("Path"), out());
+    for (const char* item : {"oMP31", "oOgg1", "oWAV1"})
+        main->popupMenu(1)->findChild<QAction*>(QLatin1StringView(item))->trigger();
+    EXPECT_EQ(filesBelow(out()), (QStringList{QStringLiteral("Intro. Part One.mp3"),
+                                              QStringLiteral("Intro. Part One.ogg"),
+                                              QStringLiteral("Intro. Part One.wav")}));
+    for (const char* ext : {".mp3", ".ogg"})
+        expectTags(out() + QStringLiteral("/Intro. Part One") + QLatin1StringView(ext),
+                   QStringLiteral("Intro. Part One"), QStringLiteral("1"));
+    // WAV holds the disc's samples bit for bit.
+    const std::vector<std::int16_t> wav =
+        MediaProbe::decode(out() + QStringLiteral("/Intro. Part One.wav"));
+    EXPECT_EQ(wav, discAudio(1));
+}
+
+TEST_F(ConversionRunTest, SecondRunIsNumberedAndUncheckedRowsAreSkipped)
+{
+    auto main = startedOnDisc({1, 1, 1});
+    main->trackList()->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+    main->Skin1Click(QStringLiteral("converter"));
+    const QStringList first = filesBelow(out());
+    EXPECT_EQ(first,
+              (QStringList{QStringLiteral("Coda.wma"), QStringLiteral("Intro. Part One.wma")}));
+    const QByteArray before = readAll(out() + QStringLiteral("/Coda.wma"));
+    EXPECT_EQ(main->trackList()->topLevelItem(1)->text(4), QStringLiteral("Unconverter"));
+
+    main->Skin1Click(QStringLiteral("converter"));
+    EXPECT_EQ(filesBelow(out()),
+              (QStringList{QStringLiteral("Coda.wma"), QStringLiteral("Coda_01.wma"),
+                           QStringLiteral("Intro. Part One.wma"),
+                           QStringLiteral("Intro. Part One_01.wma")}));
+    EXPECT_EQ(readAll(out() + QStringLiteral("/Coda.wma")), before);
+
+    // Nothing checked: nothing made, the output folder itself opens.
+    main->popupMenu(2)->findChild<QAction*>(QStringLiteral("UnselectAll1"))->trigger();
+    main->Skin1Click(QStringLiteral("converter"));
+    EXPECT_EQ(filesBelow(out()).size(), 4);
+    EXPECT_EQ(QDir::cleanPath(opened(3).value(2)), out());
+}
+
+TEST_F(ConversionRunTest, StopMidwayKeepsTheTrackClosedAndTagged)
+{
+    auto main = startedOnDisc({120, 2});
+    QObject::connect(&main->grabber(), &IAudioCDGrabber2::OnOperationProgress, main.get(),
+                     [&main](double percent) {
+                         // The user presses Stop rip once the first track is under way; a
+                         // second run meanwhile is refused.
+                         if (percent > 5 && main->converting()) {
+                             main->Skin1Click(QStringLiteral("converter"));
+                             main->Skin1Click(QStringLiteral("stopconverter"));
+                         }
+                     });
+    main->Skin1Click(QStringLiteral("converter"));
+    EXPECT_FALSE(main->converting());
+    EXPECT_EQ(filesBelow(out()), QStringList{QStringLiteral("Intro. Part One.wma")});
+    const QString file = out() + QStringLiteral("/Intro. Part One.wma");
+    const auto info = MediaProbe::probe(file);
+    ASSERT_TRUE(info);
+    EXPECT_GT(info->duration, 1.0);
+    EXPECT_LT(info->duration, 119.0);
+    expectTags(file, QStringLiteral("Intro. Part One"), QStringLiteral("1"));
+    EXPECT_NE(main->trackList()->topLevelItem(0)->text(4), QStringLiteral("Finish"));
+    EXPECT_EQ(main->trackList()->topLevelItem(1)->text(4), QStringLiteral("Unconverter"));
+    EXPECT_EQ(main->skin()->GetObjectByName(main.get(), QStringLiteral("pb"))->GetRect().width(),
+              0);
+    EXPECT_EQ(opened().size(), 1);
+}
+
+TEST_F(ConversionRunTest, RefusedWhilePlayingThenRunsTheSameRows)
+{
+    auto main = startedOnDisc({1});
+    main->setPlaying(true);
+    main->Skin1Click(QStringLiteral("converter"));
+    EXPECT_EQ(m_shown, QStringList{QStringLiteral("Please stop playing first.")});
+    EXPECT_TRUE(filesBelow(out()).isEmpty());
+    main->setPlaying(false);
+    main->Skin1Click(QStringLiteral("converter"));
+    EXPECT_EQ(filesBelow(out()), QStringList{QStringLiteral("Intro. Part One.wma")});
+}
+
+TEST_F(ConversionRunTest, StatusCellsAndBarFollowTheProgress)
+{
+    auto grabber =
+        std::make_unique<ScriptedGrabber>(std::make_unique<WavAudioFile>(), std::vector<int>{75});
+    grabber->progressSteps = {12.3456, 5.5, 45.678, 7};
+    ScriptedGrabber& scripted = *grabber;
+    auto main = windowOver(std::move(grabber));
+    main->FormShow();
+    ISkinObject* bar = main->skin()->GetObjectByName(main.get(), QStringLiteral("pb"));
+    QStringList statuses;
+    QList<int> widths;
+    QObject::connect(&scripted, &IAudioCDGrabber2::OnOperationProgress, main.get(), [&] {
+        statuses << main->trackList()->topLevelItem(0)->text(4);
+        widths << bar->GetRect().width();
+    });
+    main->popupMenu(1)->findChild<QAction*>(QStringLiteral("oWAV1"))->trigger();
+    EXPECT_EQ(statuses, (QStringList{QStringLiteral("12.34%"), QStringLiteral("05.5%"),
+                                     QStringLiteral("45.67%"), QStringLiteral("07%"),
+                                     QStringLiteral("Finish")}));
+    EXPECT_EQ(widths, (QList<int>{70, 29, 263, 41, 0}));
+    ASSERT_EQ(scripted.grabbed.size(), 1);
+}
+
+TEST_F(ConversionRunTest, FailedGrabAndUnusableFolderReachTheHandler)
+{
+    // A BIN cut inside the second track, read with the error action Stop.
+    DiscFixture::DiscLayout disc = DiscFixture::audioDisc({75, 150, 75});
+    disc.binBytes = (75 + 30) * std::int64_t(DiscFixture::SectorBytes);
+    auto main = window({makeDisc(QStringLiteral("damaged"), disc)});
+    main->FormShow();
+    EXPECT_THROW(main->Skin1Click(QStringLiteral("converter")), std::exception);
+    // The earlier track is whole; nothing else is left; the guards hold until Stop.
+    EXPECT_EQ(filesBelow(out()), QStringList{QStringLiteral("Track01.wma")});
+    EXPECT_NEAR(MediaProbe::probe(out() + QStringLiteral("/Track01.wma"))->duration, 1.0, 0.1);
+    EXPECT_TRUE(main->converting());
+    main->Skin1Click(QStringLiteral("stopconverter"));
+    EXPECT_FALSE(main->converting());
+
+    // A folder that cannot be made: a file stands where it should be.
+    const QByteArray before = readAll(out() + QStringLiteral("/Track01.wma"));
+    writeAll(path(QStringLiteral("plain")), "user's file");
+    SettingsFile(path(QStringLiteral("settings.ini")))
+        .writeString(QStringLiteral("Main"), QStringLiteral("Path"),
+                     path(QStringLiteral("plain/sub")));
+    EXPECT_THROW(main->Skin1Click(QStringLiteral("converter")), std::exception);
+    main->Skin1Click(QStringLiteral("stopconverter"));
+    EXPECT_EQ(readAll(path(QStringLiteral("plain"))), QByteArray("user's file"));
+    EXPECT_EQ(readAll(out() + QStringLiteral("/Track01.wma")), before);
+}
+
+} // namespace

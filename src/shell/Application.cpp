@@ -21,12 +21,8 @@ bool TunecrestApplication::notify(QObject* receiver, QEvent* event)
 
 void TunecrestApplication::handle(const QString& message)
 {
-    // The text is for whoever reads the terminal; the handler's questions never show it.
-    std::fprintf(stderr, "tunecrest: %s\n", message.toLocal8Bit().constData());
-    // An error raised while the handler's own boxes are open is reported only once.
-    if (!m_handler || m_handling)
-        return;
-    m_handling = true;
-    m_handler(message);
-    m_handling = false;
+    if (m_handler)
+        m_handler(message);
+    else
+        std::fprintf(stderr, "tunecrest: %s\n", message.toLocal8Bit().constData());
 }

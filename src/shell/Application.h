@@ -22,5 +22,4 @@ private:
     void handle(const QString& message);
 
     std::function<void(const QString&)> m_handler;
-    bool m_handling = false;
 };

@@ -54,9 +54,10 @@ Tfm_main::Tfm_main(MainWindowParts parts, QWidget* parent)
     buildTrackList();
     buildMenus();
     connect(m_grabber, &IAudioCDGrabber2::OnMediaChange, this,
-            &Tfm_main::AudioCDGrabber21MediaChange);
-    connect(m_grabber, &IAudioCDGrabber2::OnOperationProgress, this,
-            &Tfm_main::AudioCDGrabber21OperationProgress);
+            [this] { runHandler([this] { AudioCDGrabber21MediaChange(); }); });
+    connect(m_grabber, &IAudioCDGrabber2::OnOperationProgress, this, [this](double percent) {
+        runHandler([this, percent] { AudioCDGrabber21OperationProgress(percent); });
+    });
     connect(m_grabber, &IAudioCDGrabber2::grabFailed, this, [this](const QString& message) {
         m_grabFailure = message.isEmpty() ? QStringLiteral("The read ended early.") : message;
         m_grabbing = false;
@@ -64,8 +65,35 @@ Tfm_main::Tfm_main(MainWindowParts parts, QWidget* parent)
             m_grabWait->quit();
     });
     if (m_parts.skin)
-        connect(m_parts.skin.get(), &ISkin::Click, this,
-                [this](ISkinObject* object) { Skin1Click(object->Name()); });
+        connect(m_parts.skin.get(), &ISkin::Click, this, [this](ISkinObject* object) {
+            const QString name = object->Name();
+            runHandler([this, name] { Skin1Click(name); });
+        });
+}
+
+void Tfm_main::runHandler(const std::function<void()>& handler)
+{
+    // An exception must not unwind through the signal that called the handler: it goes to the
+    // exception handler here, as one escaping an event does through the application object.
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        reportException(QString::fromUtf8(e.what()));
+    } catch (...) {
+        reportException(QStringLiteral("unknown error"));
+    }
+}
+
+void Tfm_main::reportException(const QString& message)
+{
+    // The text is for whoever reads the terminal; the handler's questions never show it.
+    std::fprintf(stderr, "tunecrest: %s\n", message.toLocal8Bit().constData());
+    // An error raised while the handler's own boxes are open is reported only once.
+    if (m_handlingException)
+        return;
+    m_handlingException = true;
+    ApplicationEvents1Exception(message);
+    m_handlingException = false;
 }
 
 Tfm_main::~Tfm_main() = default;
@@ -92,7 +120,8 @@ void Tfm_main::buildTrackList()
     m_lv->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_lv, &QTreeWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { m_popupMenu2->popup(m_lv->viewport()->mapToGlobal(at)); });
-    connect(m_lv, &QTreeWidget::itemClicked, this, [this] { SelectTrackRow(); });
+    connect(m_lv, &QTreeWidget::itemClicked, this,
+            [this] { runHandler([this] { SelectTrackRow(); }); });
 }
 
 void Tfm_main::buildMenus()
@@ -106,7 +135,8 @@ void Tfm_main::buildMenus()
                              void (Tfm_main::*handler)()) {
         QAction* action = owner->addAction(caption);
         action->setObjectName(QLatin1StringView(name));
-        connect(action, &QAction::triggered, this, handler);
+        connect(action, &QAction::triggered, this,
+                [this, handler] { runHandler([this, handler] { (this->*handler)(); }); });
     };
     m_popupMenu1 = menu("PopupMenu1");
     // Refresh and FreeDB use the grabber: they wait, like the skin commands, while a run or
@@ -120,7 +150,8 @@ void Tfm_main::buildMenus()
                                    OutputFormatNumber format) {
         QAction* action = m_popupMenu1->addAction(caption);
         action->setObjectName(QLatin1StringView(name));
-        connect(action, &QAction::triggered, this, [this, format] { convertTo(format); });
+        connect(action, &QAction::triggered, this,
+                [this, format] { runHandler([this, format] { convertTo(format); }); });
     };
     formatItem("oMP31", QStringLiteral("To MP3"), OutputFormatNumber::Mp3);
     formatItem("oOgg1", QStringLiteral("To Ogg"), OutputFormatNumber::OggVorbis);

@@ -74,6 +74,9 @@ public:
 
     /// Every exception that reaches the event loop.
     void ApplicationEvents1Exception(const QString& message);
+    /// Writes message to standard error and hands it to the exception handler, unless the
+    /// handler is already at work.
+    void reportException(const QString& message);
     void setAboutWindow(Tfm_about* about);
     /// Called before the program starts itself anew, so the new process can take over.
     void setRestartPreparation(std::function<void()> prepare);
@@ -100,6 +103,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    /// Runs a handler called by a signal; an exception it raises goes to the exception handler.
+    void runHandler(const std::function<void()>& handler);
     void buildTrackList();
     void buildMenus();
     /// False when the skin cannot be loaded; the program then ends.
@@ -157,4 +162,5 @@ private:
     bool m_tagEditorOpen = false;
     bool m_mediaChangeHeldBack = false; // a disc change came while the rows were held
     bool m_closed = false;
+    bool m_handlingException = false;
 };

@@ -52,9 +52,8 @@ int main(int argc, char* argv[])
     Windows windows(std::move(parts));
     // A restart's new process must find the name free.
     windows.main().setRestartPreparation([&instance] { instance.release(); });
-    app.setExceptionHandler([&windows](const QString& message) {
-        windows.main().ApplicationEvents1Exception(message);
-    });
+    app.setExceptionHandler(
+        [&windows](const QString& message) { windows.main().reportException(message); });
     windows.main().show();
     return QApplication::exec();
 }

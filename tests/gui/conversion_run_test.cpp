@@ -262,6 +262,17 @@ TEST_F(ConversionRunTest, FailedGrabAndUnusableFolderReachTheHandler)
     main->Skin1Click(QStringLiteral("stopconverter"));
     EXPECT_EQ(readAll(path(QStringLiteral("plain"))), QByteArray("user's file"));
     EXPECT_EQ(readAll(out() + QStringLiteral("/Track01.wma")), before);
+
+    // Raised from a click on the skin, the error reaches the exception handler: a WMA run asks
+    // first about the encoder.
+    main->show();
+    m_shown.clear();
+    ISkinObject* rip = main->skin()->GetObjectByName(main.get(), QStringLiteral("converter"));
+    ASSERT_NE(rip, nullptr);
+    emit main->skin()->Click(rip);
+    ASSERT_EQ(m_shown.size(), 2) << m_shown.join(u'|').toStdString();
+    EXPECT_TRUE(m_shown[0].startsWith(QStringLiteral("This file can not be supported")));
+    EXPECT_TRUE(m_shown[1].startsWith(QStringLiteral("A system error occurs")));
 }
 
 } // namespace

@@ -120,20 +120,27 @@ bool SafeRewrite::fail(const QString& error)
     return false;
 }
 
-bool SafeRewrite::write(const QByteArray& bytes)
+bool writeFully(QIODevice& device, const char* data, qint64 size, QString& error)
 {
-    // A nearly full disk takes part of a write without an error; the next part then fails with
-    // the reason.
-    for (qint64 done = 0; done < bytes.size();) {
+    for (qint64 done = 0; done < size;) {
         errno = 0;
-        const qint64 written = m_sibling.write(bytes.constData() + done, bytes.size() - done);
-        if (written <= 0)
-            return fail(m_sibling.error() != QFileDevice::NoError || errno == 0
-                            ? m_sibling.errorString()
-                            : QString::fromLocal8Bit(std::strerror(errno)));
+        const qint64 written = device.write(data + done, size - done);
+        if (written <= 0) {
+            const auto* file = qobject_cast<const QFileDevice*>(&device);
+            const bool deviceKnows = file ? file->error() != QFileDevice::NoError : errno == 0;
+            error = deviceKnows || errno == 0 ? device.errorString()
+                                              : QString::fromLocal8Bit(std::strerror(errno));
+            return false;
+        }
         done += written;
     }
     return true;
+}
+
+bool SafeRewrite::write(const QByteArray& bytes)
+{
+    QString error;
+    return writeFully(m_sibling, bytes.constData(), bytes.size(), error) || fail(error);
 }
 
 bool SafeRewrite::append(QIODevice& source)

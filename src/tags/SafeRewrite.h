@@ -5,6 +5,11 @@
 
 #include <sys/types.h>
 
+/// Writes all size bytes at data to device. A nearly full disk takes part of a write without an
+/// error; the rest is written again, so the failure that follows carries the system's reason,
+/// which error receives ("No space left on device").
+bool writeFully(QIODevice& device, const char* data, qint64 size, QString& error);
+
 /// Rewrites a file without putting it at risk: the new content is written into a sibling in the
 /// same folder, which takes the original's place in one rename only once it is complete. Until
 /// then the original stays byte for byte as it was; a rewrite that is not committed removes its

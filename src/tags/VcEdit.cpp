@@ -1,5 +1,7 @@
 #include "tags/VcEdit.h"
 
+#include "tags/SafeRewrite.h"
+
 #include <QByteArray>
 #include <QIODevice>
 
@@ -156,12 +158,12 @@ QByteArray commentHeader(vorbis_comment& comment)
     return bytesOf(packet);
 }
 
-bool writePage(QIODevice& output, const ogg_page& page)
+bool writePage(QIODevice& output, const ogg_page& page, QString& error)
 {
     const auto header = reinterpret_cast<const char*>(page.header);
     const auto body = reinterpret_cast<const char*>(page.body);
-    return output.write(header, page.header_len) == page.header_len &&
-           output.write(body, page.body_len) == page.body_len;
+    return writeFully(output, header, page.header_len, error) &&
+           writeFully(output, body, page.body_len, error);
 }
 
 void setPageSequence(ogg_page& page, long sequence)
@@ -181,10 +183,7 @@ struct VcEdit::Private
         return false;
     }
     bool failRead() { return fail(reader->error()); }
-    bool failWrite()
-    {
-        return fail(message("error writing the new stream: ") + output->errorString());
-    }
+    bool failWrite() { return fail(message("error writing the new stream: ") + writeError); }
 
     bool readHeaders(ogg_page& first, LinkHeaders& link, VorbisHeaderState& vorbis);
     bool nextHeaderPacket(OggStream& stream, ogg_packet& packet, LinkHeaders& link);
@@ -196,6 +195,7 @@ struct VcEdit::Private
 
     std::optional<PageReader> reader;
     QIODevice* output = nullptr;
+    QString writeError; // why the last page could not be written
     VorbisHeaderState vorbis;
     LinkHeaders firstLink;
     QString error;
@@ -253,7 +253,7 @@ bool VcEdit::Private::flushPages(OggStream& stream, long& pagesWritten)
 {
     ogg_page page;
     while (ogg_stream_flush(&stream.state, &page) != 0) {
-        if (!writePage(*output, page))
+        if (!writePage(*output, page, writeError))
             return failWrite();
         ++pagesWritten;
     }
@@ -293,7 +293,7 @@ bool VcEdit::Private::copyAudioPages(const LinkHeaders& link, long sequenceShift
             return fail(message("Ogg files holding several streams are not supported"));
         if (sequenceShift != 0)
             setPageSequence(page, ogg_page_pageno(&page) + sequenceShift);
-        if (!writePage(*output, page))
+        if (!writePage(*output, page, writeError))
             return failWrite();
         if (ogg_page_eos(&page))
             return true;

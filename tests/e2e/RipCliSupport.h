@@ -82,15 +82,5 @@ protected:
                 QString::fromUtf8(process.readAllStandardError())};
     }
 
-    QStringList filesBelow(const QString& folder) const
-    {
-        QStringList files;
-        QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            files << QDir(folder).relativeFilePath(it.next());
-        files.sort();
-        return files;
-    }
-
     void writeSettings(const QByteArray& text) { writeAll(settingsFile(), text); }
 };

@@ -47,16 +47,6 @@ protected:
         return main;
     }
 
-    QStringList filesBelow(const QString& folder) const
-    {
-        QStringList files;
-        QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            files << QDir(folder).relativeFilePath(it.next());
-        files.sort();
-        return files;
-    }
-
     // The disc's audio of a track of that many seconds.
     static std::vector<std::int16_t> discAudio(int seconds)
     {

@@ -2,8 +2,10 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -26,6 +28,17 @@ protected:
         QFile f(file);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         ASSERT_EQ(f.write(bytes), bytes.size());
+    }
+
+    /// The files below folder, hidden ones too, as paths relative to it, sorted.
+    static QStringList filesBelow(const QString& folder)
+    {
+        QStringList files;
+        QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files << QDir(folder).relativeFilePath(it.next());
+        files.sort();
+        return files;
     }
 
     QTemporaryDir m_dir;

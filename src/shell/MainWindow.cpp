@@ -196,7 +196,7 @@ void Tfm_main::showEvent(QShowEvent* event)
     // The window paints first; the start-up then runs from the event loop, once.
     QTimer::singleShot(0, this, [this] {
         if (!m_started)
-            FormShow();
+            runHandler([this] { FormShow(); });
     });
 }
 

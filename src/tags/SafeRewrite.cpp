@@ -120,16 +120,40 @@ bool SafeRewrite::fail(const QString& error)
     return false;
 }
 
+namespace {
+
+// Writes straight to the file's descriptor, after what the device has buffered, so a failure
+// carries errno: Qt reports some failed writes without their reason.
+bool writeToDescriptor(QFileDevice& file, const char* data, qint64 size, QString& error)
+{
+    if (!file.flush()) {
+        error = file.errorString();
+        return false;
+    }
+    for (qint64 done = 0; done < size;) {
+        const ssize_t written =
+            ::write(file.handle(), data + done, static_cast<size_t>(size - done));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            error = QString::fromLocal8Bit(std::strerror(written < 0 ? errno : ENOSPC));
+            return false;
+        }
+        done += written;
+    }
+    return true;
+}
+
+} // namespace
+
 bool writeFully(QIODevice& device, const char* data, qint64 size, QString& error)
 {
+    if (auto* file = qobject_cast<QFileDevice*>(&device); file && file->handle() >= 0)
+        return writeToDescriptor(*file, data, size, error);
     for (qint64 done = 0; done < size;) {
-        errno = 0;
         const qint64 written = device.write(data + done, size - done);
         if (written <= 0) {
-            const auto* file = qobject_cast<const QFileDevice*>(&device);
-            const bool deviceKnows = file ? file->error() != QFileDevice::NoError : errno == 0;
-            error = deviceKnows || errno == 0 ? device.errorString()
-                                              : QString::fromLocal8Bit(std::strerror(errno));
+            error = device.errorString();
             return false;
         }
         done += written;

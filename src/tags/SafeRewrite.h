@@ -7,7 +7,8 @@
 
 /// Writes all size bytes at data to device. A nearly full disk takes part of a write without an
 /// error; the rest is written again, so the failure that follows carries the system's reason,
-/// which error receives ("No space left on device").
+/// which error receives ("No space left on device"). A file is written through its descriptor,
+/// after what it has buffered.
 bool writeFully(QIODevice& device, const char* data, qint64 size, QString& error);
 
 /// Rewrites a file without putting it at risk: the new content is written into a sibling in the

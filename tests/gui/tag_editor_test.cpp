@@ -311,7 +311,7 @@ TEST_F(TagEditorTest, DiscChangeWhileOpenWaitsAndOkStaysOnTheFirstDisc)
     EXPECT_EQ(main->trackTable()[0].Artist, QStringLiteral("Unknown Artist"));
 }
 
-TEST_F(TagEditorTest, SkinCommandShowsItModallyAndTheEditedTitleReachesTheWmaFile)
+TEST_F(TagEditorTest, SkinCommandShowsItModallyAndTheEditedTextsReachTheFiles)
 {
     DiscFixture::DiscLayout disc;
     disc.album = "Live: Bootleg";
@@ -330,21 +330,35 @@ TEST_F(TagEditorTest, SkinCommandShowsItModallyAndTheEditedTitleReachesTheWmaFil
         modal = shown->isModal();
         edit("edt_tatal")->setText(QStringLiteral("Ουβερτούρα"));
         edit("edt_art")->setText(QStringLiteral("Хор"));
+        comment()->setPlainText(QStringLiteral("録音 1999"));
+        clickRow(1);
+        // A typed title goes through the file-name cleaning: the file stays in the folder.
+        edit("edt_tatal")->setText(QStringLiteral("../../Coda"));
         click("btn_ok");
     });
     main->Skin1Click(QStringLiteral("id3"));
     EXPECT_TRUE(modal);
     EXPECT_EQ(row(main->trackList(), 0)[0], QStringLiteral("Ουβερτούρα"));
 
-    main->Skin1Click(QStringLiteral("converter"));
-    const QString file = path(QStringLiteral("out/Ουβερτούρα.wma"));
-    ASSERT_TRUE(QFileInfo::exists(file)) << file.toStdString();
-    const MediaProbe::TagList tags = MediaProbe::tags(file);
-    EXPECT_EQ(MediaProbe::tag(tags, QStringLiteral("title")), QStringLiteral("Ουβερτούρα"));
-    EXPECT_EQ(MediaProbe::tag(tags, QStringLiteral("artist")), QStringLiteral("Хор"));
-    EXPECT_EQ(MediaProbe::tag(MediaProbe::tags(path(QStringLiteral("out/Coda.wma"))),
-                              QStringLiteral("artist")),
-              QStringLiteral("Art/Pop"));
+    const std::pair<OutputFormatNumber, QString> formats[] = {
+        {OutputFormatNumber::Wma, QStringLiteral(".wma")},
+        {OutputFormatNumber::Mp3, QStringLiteral(".mp3")},
+        {OutputFormatNumber::OggVorbis, QStringLiteral(".ogg")}};
+    for (const auto& [format, extension] : formats) {
+        main->convertTo(format);
+        const QString file = path(QStringLiteral("out/Ουβερτούρα") + extension);
+        ASSERT_TRUE(QFileInfo::exists(file)) << file.toStdString();
+        const MediaProbe::TagList tags = MediaProbe::tags(file);
+        EXPECT_EQ(MediaProbe::tag(tags, QStringLiteral("title")), QStringLiteral("Ουβερτούρα"));
+        EXPECT_EQ(MediaProbe::tag(tags, QStringLiteral("artist")), QStringLiteral("Хор"));
+        EXPECT_EQ(MediaProbe::tag(tags, QStringLiteral("comment")), QStringLiteral("録音 1999"))
+            << extension.toStdString();
+    }
+    // Leading dots and the separators are cleaned away: every file is directly in the folder.
+    EXPECT_EQ(filesBelow(path(QStringLiteral("out"))),
+              (QStringList{QStringLiteral("Coda.mp3"), QStringLiteral("Coda.ogg"),
+                           QStringLiteral("Coda.wma"), QStringLiteral("Ουβερτούρα.mp3"),
+                           QStringLiteral("Ουβερτούρα.ogg"), QStringLiteral("Ουβερτούρα.wma")}));
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -100,13 +99,9 @@ TEST_F(TagEditorTest, WindowShowsTheListAndTheFirstRowWithTheGenreListFilledOnce
     main->trackTable()[0].Comment = QStringLiteral("first\nsecond line");
 
     m_editor->show();
-    EXPECT_EQ(m_editor->objectName(), QStringLiteral("fm_id3"));
     EXPECT_EQ(m_editor->windowTitle(), QStringLiteral("ID3 Edit"));
     EXPECT_EQ(m_editor->size(), QSize(419, 288));
     EXPECT_EQ(m_editor->frameGeometry().center(), main->frameGeometry().center());
-    EXPECT_EQ(list()->headerItem()->text(0), QStringLiteral("File Name"));
-    EXPECT_EQ(list()->columnWidth(0), 128);
-    EXPECT_FALSE(list()->header()->sectionsClickable());
     EXPECT_EQ(captions(list()), (QStringList{QStringLiteral("Intro"), QStringLiteral("Café Müller"),
                                              QStringLiteral("Coda")}));
     EXPECT_TRUE(list()->topLevelItem(0)->isSelected());
@@ -114,29 +109,22 @@ TEST_F(TagEditorTest, WindowShowsTheListAndTheFirstRowWithTheGenreListFilledOnce
               (QStringList{QStringLiteral("Intro"), QStringLiteral("Art/Pop"),
                            QStringLiteral("Live: Bootleg"), QStringLiteral("1999"),
                            QStringLiteral("Rock"), QStringLiteral("first\nsecond line")}));
-    for (const char* name : {"Button1", "Button2", "Button3", "Button4", "Button5", "Button6"})
-        EXPECT_EQ(child<QPushButton>(name)->text(), QStringLiteral("All"));
-    EXPECT_EQ(child<QPushButton>("Button7")->text(), QStringLiteral("Reset"));
-    EXPECT_EQ(child<QPushButton>("btn_ok")->text(), QStringLiteral("Ok"));
-    EXPECT_EQ(child<QPushButton>("btn_cancel")->text(), QStringLiteral("Cancel"));
 
     // The published order with the drop-down's own spellings, and not doubled by a second show.
     click("btn_cancel");
     m_editor->show();
     QComboBox* box = genre();
     ASSERT_EQ(box->count(), 148);
+    // Both ends of both lists, and the shortened entries.
     const std::pair<int, const char*> entries[] = {{0, "Blues"},
-                                                   {17, "Rock"},
-                                                   {64, "Native US"},
                                                    {79, "Hard Rock"},
                                                    {80, "Folk"},
                                                    {123, "A capella"},
+                                                   {64, "Native US"},
                                                    {136, "Christian Gangsta"},
                                                    {140, "Contemporary C"},
                                                    {146, "JPop"},
-                                                   {147, "SynthPop"},
-                                                   {14, "R&B"},
-                                                   {115, "Folklore"}};
+                                                   {147, "SynthPop"}};
     for (const auto& [index, name] : entries)
         EXPECT_EQ(box->itemText(index), QString::fromUtf8(name)) << index;
     // A name of one's own is kept as typed, not added to the list.

@@ -6,9 +6,10 @@
 
 #include <algorithm>
 
-// The writers get the row's title, artist, album, year and genre and the track's number, so a
-// player sorts an album by track; the comment is left out, so every format's tag holds the same
-// texts.
+// The writers get the row's title, artist, album, year, genre and comment and the track's number,
+// so a player sorts an album by track. A comment typed in the tag editor is expected in the file:
+// it goes to each format's comment slot (ID3 COMM, "Comment=", "Description"); an empty one
+// writes none, as before.
 namespace {
 
 // The ID3 and WMA records name these five fields alike.
@@ -32,6 +33,7 @@ void writeId3(const QString& path, const TagRecord& tag)
 {
     ID3StructV2 id3 = rowTexts<ID3StructV2>(tag);
     id3.Track = trackNumberText(tag);
+    id3.Comment = tag.comment;
     WriteID3Tag(path, id3);
 }
 
@@ -39,6 +41,7 @@ void writeWma(const QString& path, const TagRecord& tag)
 {
     WMATagInfo info = rowTexts<WMATagInfo>(tag);
     info.TrackNumber = static_cast<quint16>(std::clamp(tag.trackNumber, 0, 0xFFFF));
+    info.Description = tag.comment;
     writeWmaAttributes(path, info);
 }
 
@@ -51,6 +54,7 @@ void writeOgg(const QString& path, const TagRecord& tag)
     ogg.genre = tag.genre;
     ogg.date = tag.year;
     ogg.tracknumber = trackNumberText(tag);
+    ogg.comment = tag.comment;
     writeOggComments(path, ogg);
 }
 

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-/// The tag step: writes title, artist, album, year, genre and track number of tag into the
+/// The tag step: writes title, artist, album, year, genre, comment and track number of tag into the
 /// finished file at
 /// path, with the writer its extension calls for (.mp3 ID3, .wma attributes, .ogg Vorbis
 /// comments; none for others). extension, lower-cased with its dot, stands for the path's own

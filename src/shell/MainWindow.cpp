@@ -9,6 +9,7 @@
 #include "shell/About.h"
 #include "shell/Desktop.h"
 #include "shell/Prompter.h"
+#include "tags/TagEditor.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -403,6 +404,7 @@ void Tfm_main::ReadDiscToList()
     }
     {
         FlagScope reading(m_reading);
+        ++m_listGeneration;
         m_lv->clear();
         m_grabber->ReadDisc();
         const int count = m_grabber->TrackCount();
@@ -529,7 +531,11 @@ void Tfm_main::showSettings()
 
 void Tfm_main::showTagEditor()
 {
-    // The tag editor is added here with its own work.
+    // Modal, whatever the window is doing; the editor holds re-reads of the disc back while it
+    // is open.
+    auto* editor = findChild<Tfm_id3*>(QString(), Qt::FindDirectChildrenOnly);
+    if (editor && !editor->isVisible())
+        editor->exec();
 }
 
 void Tfm_main::closeEvent(QCloseEvent* event)

@@ -90,6 +90,8 @@ public:
     void setPlaying(bool on) { m_playing = on; }
     /// While the tag editor is open, re-reads of the disc wait for it.
     void setTagEditorOpen(bool open);
+    /// Counts the reads of the disc into the list; a changed count means the rows were rebuilt.
+    int listGeneration() const { return m_listGeneration; }
     OutputFormatNumber outputFormat() const { return m_outputFormat; }
     int outputScheme() const { return m_outputScheme; }
     void setOutputScheme(int scheme) { m_outputScheme = scheme; }
@@ -160,6 +162,7 @@ private:
     bool m_reading = false;   // the list is being filled
     bool m_readAgain = false; // a read was asked for while one ran or was held back
     bool m_tagEditorOpen = false;
+    int m_listGeneration = 0;
     bool m_mediaChangeHeldBack = false; // a disc change came while the rows were held
     bool m_closed = false;
     bool m_handlingException = false;

@@ -129,7 +129,6 @@ private:
     void addTrackRow(int index);
     void convertRow(int row, QString& lastDirectory);
     void waitForGrab();
-    QString outputFolderOfRow(int row) const;
 
     MainWindowParts m_parts;
     IAudioCDGrabber2* m_grabber;

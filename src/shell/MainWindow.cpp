@@ -51,7 +51,8 @@ Tfm_main::Tfm_main(MainWindowParts parts, QWidget* parent)
     setObjectName(QStringLiteral("fm_main"));
     setWindowTitle(QStringLiteral("Ripwell Maker"));
     setFixedSize(611, 452);
-    setCentralWidget(new QWidget(this));
+    // No central widget: one would lie over the skin's buttons and take their clicks. The list
+    // is placed on the window itself.
     buildTrackList();
     buildMenus();
     connect(m_grabber, &IAudioCDGrabber2::OnMediaChange, this,
@@ -101,7 +102,7 @@ Tfm_main::~Tfm_main() = default;
 
 void Tfm_main::buildTrackList()
 {
-    m_lv = new QTreeWidget(centralWidget());
+    m_lv = new QTreeWidget(this);
     m_lv->setObjectName(QStringLiteral("lv"));
     m_lv->setRootIsDecorated(false);
     m_lv->setAllColumnsShowFocus(true);

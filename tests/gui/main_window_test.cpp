@@ -205,6 +205,28 @@ TEST_F(MainWindowTest, DispatchByExactNameUnderItsGuards)
                            QStringLiteral("Stop"), QStringLiteral("-"), QStringLiteral("Exit")}));
 }
 
+TEST_F(MainWindowTest, SkinButtonsTakeTheirClicks)
+{
+    auto main = window({makeDisc(QStringLiteral("disc"), textDisc())});
+    main->show();
+    main->FormShow();
+    // Nothing of the window lies over a skin button: the pointer reaches each of them.
+    for (const char* name : {"file", "settings", "help", "help1", "freedb", "refresh",
+                             "stopconverter", "play", "playstop", "converter", "pause", "id3"}) {
+        ISkinObject* object = main->skin()->GetObjectByName(main.get(), QLatin1StringView(name));
+        ASSERT_NE(object, nullptr) << name;
+        const QWidget* hit = main->childAt(object->GetRect().center());
+        ASSERT_NE(hit, nullptr) << name;
+        EXPECT_EQ(hit->objectName(), QLatin1StringView(name));
+    }
+    // A real click on "refresh" re-reads the disc.
+    main->trackList()->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+    const QRect refresh =
+        main->skin()->GetObjectByName(main.get(), QStringLiteral("refresh"))->GetRect();
+    QTest::mouseClick(main->childAt(refresh.center()), Qt::LeftButton);
+    EXPECT_EQ(main->trackList()->topLevelItem(0)->checkState(0), Qt::Checked);
+}
+
 TEST_F(MainWindowTest, ProgressBarWidths)
 {
     auto main = window({makeDisc(QStringLiteral("disc"), textDisc())});

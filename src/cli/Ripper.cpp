@@ -9,7 +9,6 @@
 #include "rip/EncoderConfiguration.h"
 #include "rip/OutputNaming.h"
 #include "rip/TrackFile.h"
-#include "rip/WriteTags.h"
 #include "settings/SettingsFile.h"
 
 #include <QDir>
@@ -275,11 +274,11 @@ void Ripper::encoderFinished(std::size_t index, const QString& error)
 void Ripper::finishTrack(RipTrack& track)
 {
     try {
-        WriteTags(track.partial, tagRecordFor(track.row.record, track.number), m_extension);
-        track.path = publishTrackFile(track.partial, track.path, [&] {
-            return outputFilePath(track.directory, track.row.caption, m_extension, track.number,
-                                  [this](const QString& path) { return isTaken(path); });
-        });
+        track.path =
+            finishTrackFile(track.partial, track.path,
+                            {track.directory, track.row.caption, m_extension, track.number},
+                            tagRecordFor(track.row.record, track.number),
+                            [this](const QString& path) { return isTaken(path); });
     } catch (const std::exception& e) {
         failTrack(track, errorText(e));
         return;

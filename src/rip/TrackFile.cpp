@@ -3,6 +3,7 @@
 #include "base/PartialFileName.h"
 #include "components/ComponentError.h"
 #include "rip/OutputNaming.h"
+#include "rip/WriteTags.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -72,6 +73,15 @@ QString publishTrackFile(const QString& partialPath, const QString& finalPath,
                                      .arg(target, systemError(error)));
         target = nextFreePath();
     }
+}
+
+QString finishTrackFile(const QString& partial, const QString& path, const TrackFileName& name,
+                        const TagRecord& tag, const std::function<bool(const QString&)>& isTaken)
+{
+    WriteTags(partial, tag, name.extension);
+    return publishTrackFile(partial, path, [&] {
+        return outputFilePath(name.directory, name.caption, name.extension, name.number, isTaken);
+    });
 }
 
 QString prepareOutputFolder(const QString& folder)

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "rip/OutputNaming.h"
+#include "rip/TagRecord.h"
+
 #include <QString>
 
 #include <functional>
@@ -16,6 +19,23 @@ QString freshPartialPath(const QString& finalPath);
 /// name given. Throws ComponentError when the file cannot be renamed.
 QString publishTrackFile(const QString& partialPath, const QString& finalPath,
                          const std::function<QString()>& nextFreePath);
+
+/// What names a track's file: its folder, the row's caption, the format's extension and the
+/// track's number.
+struct TrackFileName
+{
+    QString directory;
+    QString caption;
+    QString extension;
+    int number = 0;
+};
+
+/// The last steps of every track, whoever rips it: tags the partial file as the extension calls
+/// for, then gives it the name path, or the next free numbered one when a file took that name
+/// meanwhile. Returns the path given. Throws ComponentError.
+QString finishTrackFile(const QString& partial, const QString& path, const TrackFileName& name,
+                        const TagRecord& tag,
+                        const std::function<bool(const QString&)>& isTaken = isTakenPath);
 
 /// Creates folder and its missing parents, then makes sure files can be created in it. Returns
 /// what is wrong, empty when the folder is ready. A folder without write permission for its owner

@@ -5,7 +5,6 @@
 #include "rip/EncoderConfiguration.h"
 #include "rip/OutputNaming.h"
 #include "rip/TrackFile.h"
-#include "rip/WriteTags.h"
 #include "settings/SettingsFile.h"
 #include "shell/Desktop.h"
 #include "shell/MainWindow.h"
@@ -124,9 +123,8 @@ void Tfm_main::convertRow(int row, QString& lastDirectory)
         throw ComponentError(m_grabFailure);
 
     // The texts as they stand now: the tag editor may have changed them during the grab.
-    WriteTags(partial, tagRecordFor(m_trackTable.at(row), trackNumber), extension);
-    publishTrackFile(partial, path,
-                     [&] { return outputFilePath(directory, caption, extension, trackNumber); });
+    finishTrackFile(partial, path, {directory, caption, extension, trackNumber},
+                    tagRecordFor(m_trackTable.at(row), trackNumber));
     unfinished.release();
 }
 

@@ -10,6 +10,11 @@ BUILD=${BUILD_DIR:-build}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$BUILD"
 
+# The playback tests play through a private sound server; it is stopped however the tests end.
+source scripts/sound-server.sh
+trap stop_sound_server EXIT
+start_sound_server "$BUILD/test-sound-server"
+
 ctest --test-dir "$BUILD" --output-on-failure -j "$(nproc)" "$@"
 
 if [ "${SANITIZE:-1}" != 0 ]; then

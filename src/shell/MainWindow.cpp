@@ -66,6 +66,14 @@ Tfm_main::Tfm_main(MainWindowParts parts, QWidget* parent)
         if (m_grabWait)
             m_grabWait->quit();
     });
+    if (IAudioPlayer2* player = m_parts.player.get()) {
+        connect(player, &IAudioPlayer2::OnEndArrayPlay, this,
+                [this] { runHandler([this] { LoadNextBlock(); }); });
+        connect(player, &IAudioPlayer2::OnRequestOnLoadArray, this,
+                [this] { runHandler([this] { LoadNextBlock(); }); });
+        connect(player, &IAudioPlayer2::OnEndPlay, this,
+                [this] { runHandler([this] { StopPlay(); }); });
+    }
     if (m_parts.skin)
         connect(m_parts.skin.get(), &ISkin::Click, this, [this](ISkinObject* object) {
             const QString name = object->Name();
@@ -167,8 +175,8 @@ void Tfm_main::buildMenus()
     item(m_popupMenu2, "UnselectAll1", QStringLiteral("Unselect All"),
          &Tfm_main::UnselectAll1Click);
     m_popupMenu2->addSeparator();
-    item(m_popupMenu2, "Play2", QStringLiteral("Play"), &Tfm_main::PlayCurrentTrack);
-    item(m_popupMenu2, "Stop3", QStringLiteral("Stop"), &Tfm_main::StopPlay);
+    item(m_popupMenu2, "Play2", QStringLiteral("Play"), &Tfm_main::Play2Click);
+    item(m_popupMenu2, "Stop3", QStringLiteral("Stop"), &Tfm_main::Stop3Click);
 
     m_popupMenu3 = menu("PopupMenu3");
     item(m_popupMenu3, "Content1", QStringLiteral("Content"), &Tfm_main::Content1Click);
@@ -307,10 +315,7 @@ void Tfm_main::Skin1Click(const QString& name)
         StopConversion();
     } else if (name == u"play") {
         if (!m_converting && m_currentTrack != -1) {
-            QTreeWidgetItem* selected = m_lv->currentItem();
-            if (selected && selected->isSelected() &&
-                m_lv->indexOfTopLevelItem(selected) != m_currentTrack)
-                SelectTrackRow();
+            adoptSelection();
             PlayCurrentTrack();
         }
     } else if (name == u"playstop") {
@@ -475,6 +480,10 @@ void Tfm_main::AudioCDGrabber21MediaChange()
 {
     // A run tags its files from the rows, and the tag editor writes its copy back onto them: a
     // new disc's list waits until they are done.
+    // The played disc may be gone: playback ends before anything reads from it again, also
+    // while the new list waits.
+    if (m_playing)
+        StopPlay();
     if (rereadHeldBack()) {
         m_mediaChangeHeldBack = true;
         return;
@@ -511,14 +520,116 @@ void Tfm_main::setTagEditorOpen(bool open)
     rereadIfHeldBack();
 }
 
-void Tfm_main::PlayCurrentTrack()
+void Tfm_main::adoptSelection()
 {
-    // Playback is added here with its own work.
+    QTreeWidgetItem* selected = m_lv->currentItem();
+    if (selected && selected->isSelected() && m_lv->indexOfTopLevelItem(selected) != m_currentTrack)
+        SelectTrackRow();
 }
 
-void Tfm_main::StopPlay() {}
+void Tfm_main::Play2Click()
+{
+    // The list's "Play" pauses and resumes a track that plays.
+    if (m_converting || m_currentTrack == -1)
+        return;
+    adoptSelection();
+    if (m_playing)
+        TogglePause();
+    else
+        PlayCurrentTrack();
+}
 
-void Tfm_main::TogglePause() {}
+void Tfm_main::Stop3Click()
+{
+    if (m_playing && m_currentTrack != -1)
+        StopPlay();
+}
+
+void Tfm_main::PlayCurrentTrack()
+{
+    PlayTrack(m_currentTrack);
+}
+
+void Tfm_main::setPlayStatus(const QString& status)
+{
+    if (QTreeWidgetItem* item = m_lv->topLevelItem(m_currentTrack))
+        item->setText(StatusColumn, status);
+}
+
+QString Tfm_main::playStatus() const
+{
+    const QTreeWidgetItem* item = m_lv->topLevelItem(m_currentTrack);
+    return item ? item->text(StatusColumn) : QString();
+}
+
+void Tfm_main::PlayTrack(int index)
+{
+    IAudioPlayer2* player = m_parts.player.get();
+    if (index < 0 || m_converting || !player)
+        return;
+    if (playStatus() == u"Pause") {
+        setPlayStatus(QStringLiteral("Playing"));
+        player->Play();
+        return;
+    }
+    if (m_playing)
+        return;
+    m_playing = true;
+    if (QTreeWidgetItem* item = m_lv->topLevelItem(index))
+        item->setText(StatusColumn, QStringLiteral("Playing"));
+    m_grabber->CurrentTrack(index);
+    m_grabber->BeginRead();
+    player->SetFormat(44100, 2);
+    try {
+        player->Play();
+    } catch (const NoAudioOutputError& e) {
+        // Without a sound output there is nothing to play: said once, and playback stays
+        // stopped with the window usable.
+        m_playing = false;
+        m_grabber->EndRead();
+        if (QTreeWidgetItem* item = m_lv->topLevelItem(index))
+            item->setText(StatusColumn, QStringLiteral("Stop Play"));
+        std::fprintf(stderr, "tunecrest: %s\n", e.message().toLocal8Bit().constData());
+        m_parts.prompter->information(this, e.message());
+        return;
+    }
+    LoadNextBlock();
+    LoadNextBlock();
+}
+
+void Tfm_main::LoadNextBlock()
+{
+    // Events of the player may still arrive after playback stopped; they read nothing then.
+    if (!m_playing || !m_parts.player)
+        return;
+    const QByteArray block = m_grabber->ReadBlock(10);
+    // A block holds at least one whole stereo frame, or it is not queued.
+    if (block.size() >= 4)
+        m_parts.player->PlayArray(block);
+}
+
+void Tfm_main::TogglePause()
+{
+    IAudioPlayer2* player = m_parts.player.get();
+    if (!player)
+        return;
+    if (playStatus() != u"Pause") {
+        setPlayStatus(QStringLiteral("Pause"));
+        player->Stop();
+    } else {
+        setPlayStatus(QStringLiteral("Playing"));
+        player->Play();
+    }
+}
+
+void Tfm_main::StopPlay()
+{
+    m_playing = false;
+    if (m_parts.player)
+        m_parts.player->Stop();
+    m_grabber->EndRead();
+    setPlayStatus(QStringLiteral("Stop Play"));
+}
 
 void Tfm_main::RunFreeDBLookup()
 {
@@ -543,6 +654,9 @@ void Tfm_main::closeEvent(QCloseEvent* event)
 {
     if (!m_closed)
         FormCloseQuery();
+    // Output ends with the window, not when the window object is released later.
+    if (m_playing)
+        StopPlay();
     m_closed = true;
     event->accept();
 }

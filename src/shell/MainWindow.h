@@ -2,6 +2,7 @@
 
 #include "components/IAudioCDGrabber2.h"
 #include "components/IAudioFile2LameEnc.h"
+#include "components/IAudioPlayer2.h"
 #include "components/skin/ISkin.h"
 #include "rip/CDFreedinfo.h"
 #include "rip/OutputFormatNumber.h"
@@ -27,6 +28,7 @@ struct MainWindowParts
     std::unique_ptr<IAudioCDGrabber2> grabber;
     std::unique_ptr<IAudioFile2LameEnc> lame; // the MP3 encoder the audio file encodes with
     std::unique_ptr<ISkin> skin;
+    std::unique_ptr<IAudioPlayer2> player; // none: the play commands do nothing
     std::unique_ptr<IPrompter> prompter;
     QString settingsPath; // the settings file
     QString skinPath;     // the skin file; empty: none was found
@@ -68,6 +70,10 @@ public:
 
     // Playback, the disc lookup and the dialogs behind the commands.
     void PlayCurrentTrack();
+    /// Starts the track at index, or resumes it when its row is paused.
+    void PlayTrack(int index);
+    /// Reads the next block of the played track and queues it in the player.
+    void LoadNextBlock();
     void StopPlay();
     void TogglePause();
     void RunFreeDBLookup();
@@ -116,6 +122,10 @@ private:
     void openPopup(QMenu* menu, int dx, int dy);
     void N1Click();
     void Play1Click();
+    void Play2Click();
+    void Stop3Click();
+    /// Makes the selected row the current track, where the list allows it.
+    void adoptSelection();
     void oWMA1Click();
     void Exit1Click();
     void Content1Click();
@@ -129,6 +139,8 @@ private:
     void addTrackRow(int index);
     void convertRow(int row, QString& lastDirectory);
     void waitForGrab();
+    void setPlayStatus(const QString& status);
+    QString playStatus() const;
 
     MainWindowParts m_parts;
     IAudioCDGrabber2* m_grabber;

@@ -1,6 +1,7 @@
 #include "components/audiofile/TAudioFile2.h"
 #include "components/audiofile/TAudioFile2LameEnc.h"
 #include "components/grabber/AudioCDGrabber.h"
+#include "components/player/TAudioPlayer2.h"
 #include "components/skin/SkinLocation.h"
 #include "components/skin/TSkin.h"
 #include "settings/Locations.h"
@@ -46,6 +47,7 @@ int main(int argc, char* argv[])
     parts.grabber = std::make_unique<TAudioCDGrabber2>(std::make_unique<TAudioFile2>());
     parts.lame = std::make_unique<TAudioFile2LameEnc>();
     parts.skin = std::make_unique<TSkin>();
+    parts.player = std::make_unique<TAudioPlayer2>();
     parts.prompter = std::make_unique<MessageBoxPrompter>();
     parts.settingsPath = Locations::settingsFilePath();
     parts.skinPath = skin;

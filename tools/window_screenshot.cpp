@@ -33,7 +33,8 @@ int main(int argc, char* argv[])
     parts.player = std::make_unique<TAudioPlayer2>();
     parts.prompter = std::make_unique<MessageBoxPrompter>();
     parts.settingsPath = settings.filePath(QStringLiteral("settings.ini"));
-    parts.skinPath = findSkinFile(nullptr, QCoreApplication::applicationDirPath() + QStringLiteral("/../src"));
+    parts.skinPath =
+        findSkinFile(nullptr, QCoreApplication::applicationDirPath() + QStringLiteral("/../src"));
     Windows windows(std::move(parts));
     windows.main().show();
     windows.main().FormShow();

@@ -602,7 +602,17 @@ void Tfm_main::LoadNextBlock()
     // Events of the player may still arrive after playback stopped; they read nothing then.
     if (!m_playing || !m_parts.player)
         return;
-    const QByteArray block = m_grabber->ReadBlock(10);
+    QByteArray block;
+    try {
+        block = m_grabber->ReadBlock(10);
+    } catch (const ComponentError&) {
+        // A disc taken out while it plays ends playback; the disc change that follows
+        // rebuilds the list. A disc that is still there but unreadable is a fault to report.
+        if (m_grabber->driveState(m_grabber->currentDevice()) == DriveState::AudioDisc)
+            throw;
+        StopPlay();
+        return;
+    }
     // A block holds at least one whole stereo frame, or it is not queued.
     if (block.size() >= 4)
         m_parts.player->PlayArray(block);

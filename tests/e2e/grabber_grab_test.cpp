@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 
 namespace {
 
@@ -216,7 +217,37 @@ TEST_F(BlockRead, AnUnreadableSectorWithStopThrowsAndEndsTheRead)
     grabber->CurrentTrack(1);
     grabber->BeginRead();
     EXPECT_EQ(grabber->ReadBlock(10).size(), 80 * SectorBytes);
+    // The sectors before the unreadable one still sound; the error follows them.
+    EXPECT_EQ(grabber->ReadBlock(10).size(), 20 * SectorBytes);
     EXPECT_THROW(grabber->ReadBlock(10), ComponentError);
+    EXPECT_TRUE(grabber->ReadBlock(10).isEmpty());
+}
+
+// The read runs ahead of its consumer: blocks taken after a pause come at once, and ending
+// the read while the thread is busy returns promptly.
+TEST_F(BlockRead, ReadsAheadAndEndsPromptly)
+{
+    auto grabber =
+        grabberFor({makeDisc(QStringLiteral("long"), DiscFixture::audioDisc({75, 75 * 60}))});
+    grabber->ReadDisc();
+    grabber->CurrentTrack(1);
+    grabber->BeginRead();
+    ASSERT_EQ(grabber->ReadBlock(10).size(), 80 * SectorBytes);
+    QThread::msleep(300);
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<std::int16_t> samples;
+    for (int block = 0; block < 20; ++block) {
+        const QByteArray data = grabber->ReadBlock(10);
+        ASSERT_EQ(data.size(), 80 * SectorBytes);
+        const auto* pcm = reinterpret_cast<const std::int16_t*>(data.constData());
+        samples.insert(samples.end(), pcm, pcm + data.size() / 2);
+    }
+    EXPECT_LT(clock.elapsed(), 100) << "the blocks were read when asked for, not ahead";
+    EXPECT_EQ(mismatchAt(samples, expected(2, 80, 21 * 80)), -1);
+    clock.restart();
+    grabber->EndRead();
+    EXPECT_LT(clock.elapsed(), 1000);
     EXPECT_TRUE(grabber->ReadBlock(10).isEmpty());
 }
 

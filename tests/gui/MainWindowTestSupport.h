@@ -68,10 +68,12 @@ protected:
     }
 
     std::unique_ptr<Tfm_main> windowOver(std::unique_ptr<IAudioCDGrabber2> grabber,
-                                         bool skin = true)
+                                         bool skin = true,
+                                         std::unique_ptr<IAudioPlayer2> player = nullptr)
     {
         MainWindowParts parts;
         parts.grabber = std::move(grabber);
+        parts.player = std::move(player);
         parts.lame = std::make_unique<TAudioFile2LameEnc>();
         if (skin)
             parts.skin = std::make_unique<TSkin>();

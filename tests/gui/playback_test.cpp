@@ -1,5 +1,6 @@
 #include "components/player/TAudioPlayer2.h"
 #include "gui/MainWindowTestSupport.h"
+#include "support/ScriptedGrabber.h"
 
 #include <QAudioDevice>
 #include <QDirIterator>
@@ -140,15 +141,8 @@ protected:
     std::unique_ptr<Tfm_main> started(const QStringList& drives)
     {
         m_drives.set(drives.join(u':').toLocal8Bit());
-        MainWindowParts parts;
-        parts.grabber = std::make_unique<TAudioCDGrabber2>(std::make_unique<TAudioFile2>());
-        parts.lame = std::make_unique<TAudioFile2LameEnc>();
-        parts.skin = std::make_unique<TSkin>();
-        parts.player = std::make_unique<TAudioPlayer2>();
-        parts.prompter = std::make_unique<RecordingPrompter>(m_shown, m_answers);
-        parts.settingsPath = path(QStringLiteral("settings.ini"));
-        parts.skinPath = sourceSkin();
-        auto main = std::make_unique<Tfm_main>(std::move(parts));
+        auto main = windowOver(std::make_unique<TAudioCDGrabber2>(std::make_unique<TAudioFile2>()),
+                               true, std::make_unique<TAudioPlayer2>());
         main->FormShow();
         return main;
     }
@@ -301,6 +295,50 @@ TEST_F(PlaybackTest, RunsEmptyListsAndRemovedImages)
     listMenu(*main, "Stop3");
     EXPECT_FALSE(main->playing());
     EXPECT_TRUE(m_shown.isEmpty()) << m_shown.join(u'|').toStdString();
+}
+
+// A player that only counts what it is asked.
+class CountingPlayer final : public IAudioPlayer2
+{
+public:
+    void Play() override { ++plays; }
+    void Stop() override { ++stops; }
+    void PlayArray(const QByteArray&) override { ++blocks; }
+    void SetFormat(int, int) override {}
+    int plays = 0;
+    int stops = 0;
+    int blocks = 0;
+};
+
+// A disc that goes while its blocks are read ends playback quietly; a read error on a disc
+// that is still there reaches the user.
+TEST_F(MainWindowTest, ADiscGoneWhileReadingEndsPlaybackQuietly)
+{
+    auto grabber = std::make_unique<ScriptedGrabber>(std::make_unique<TAudioFile2>(),
+                                                     std::vector<int>{750, 750});
+    ScriptedGrabber& disc = *grabber;
+    auto player = std::make_unique<CountingPlayer>();
+    CountingPlayer& counts = *player;
+    auto main = windowOver(std::move(grabber), true, std::move(player));
+    main->FormShow();
+    main->Skin1Click(QStringLiteral("play"));
+    ASSERT_TRUE(main->playing());
+    EXPECT_EQ(counts.blocks, 2);
+
+    disc.readError = QStringLiteral("The drive reports no disc.");
+    disc.state = DriveState::Empty;
+    emit counts.OnEndArrayPlay();
+    QTest::qWait(50);
+    EXPECT_FALSE(main->playing());
+    EXPECT_EQ(main->trackList()->topLevelItem(0)->text(4), QStringLiteral("Stop Play"));
+    EXPECT_TRUE(m_shown.isEmpty()) << m_shown.join(u'|').toStdString();
+
+    disc.state = DriveState::AudioDisc;
+    EXPECT_THROW(main->Skin1Click(QStringLiteral("play")), ComponentError);
+    // The player, given nothing, runs dry and ends playback.
+    emit counts.OnEndPlay();
+    QTest::qWait(50);
+    EXPECT_FALSE(main->playing());
 }
 
 // Run with PULSE_SERVER at a socket that does not exist (a test entry of its own: the sound

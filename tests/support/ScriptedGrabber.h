@@ -1,5 +1,6 @@
 #pragma once
 
+#include "components/ComponentError.h"
 #include "components/IAudioCDGrabber2.h"
 #include "components/IAudioFile2.h"
 
@@ -24,7 +25,9 @@ public:
     void failTrack(int index) { m_failing.insert(index); }
     QStringList grabbed; // the file names of every grab, in order
     int grabMilliseconds = 1;
-    QList<double> progressSteps; // reported before the 100 that ends a grab
+    QList<double> progressSteps;              // reported before the 100 that ends a grab
+    QString readError;                        // when set, ReadBlock throws it
+    DriveState state = DriveState::AudioDisc; // what driveState reports
 
     void GrabToFile(const QString& fileName) override
     {
@@ -78,8 +81,13 @@ public:
     void ReadRetries(int) override {}
     void BeginRead() override {}
     void EndRead() override {}
-    QByteArray ReadBlock(int) override { return {}; }
-    DriveState driveState(int) const override { return DriveState::AudioDisc; }
+    QByteArray ReadBlock(int count) override
+    {
+        if (!readError.isEmpty())
+            throw ComponentError(readError);
+        return QByteArray(count * 8 * 2352, '\0');
+    }
+    DriveState driveState(int) const override { return state; }
     DriveDescription describeDrive(int) const override { return {}; }
 
 private:

@@ -1,5 +1,6 @@
 #include "AudioCDGrabber.h"
 
+#include "BlockReadAhead.h"
 #include "CdText.h"
 #include "DiscReading.h"
 #include "GrabWorker.h"
@@ -289,9 +290,15 @@ void TAudioCDGrabber2::BeginRead()
 {
     ReadOptions plain = m_options;
     plain.mode = ReadMode::Burst;
-    ReadEvents events{[this](int retry, int sector) { emit OnGrabRetry(retry, sector); }, nullptr};
-    m_blockReader =
-        std::make_unique<TrackReader>(currentDrive(), currentTocTrack(), plain, std::move(events));
+    const Drive& drive = currentDrive();
+    const TocTrack& track = currentTocTrack();
+    auto makeReader = [&](const std::atomic<bool>& cancel) {
+        ReadEvents events{[this](int retry, int sector) { emit OnGrabRetry(retry, sector); },
+                          &cancel};
+        return std::make_unique<TrackReader>(drive, track, plain, std::move(events));
+    };
+    m_blockReader.reset();
+    m_blockReader = std::make_unique<BlockReadAhead>(makeReader, ReadAheadSamples);
 }
 
 void TAudioCDGrabber2::EndRead()
@@ -305,9 +312,7 @@ QByteArray TAudioCDGrabber2::ReadBlock(int count)
         return {};
     std::vector<std::int16_t> pcm;
     try {
-        // Cut sectors can leave a stretch empty; only the track's end may give an empty block.
-        while (pcm.empty() && m_blockReader->readNext(count * SectorsPerBlockUnit, pcm)) {
-        }
+        pcm = m_blockReader->take(std::size_t(count) * SectorsPerBlockUnit * SamplesPerSector);
     } catch (const ComponentError&) {
         EndRead();
         throw;

@@ -10,9 +10,9 @@
 
 #include <memory>
 
+class BlockReadAhead;
 class IAudioFile2;
 class MediaWatcher;
-class TrackReader;
 struct GrabRun;
 
 /// The CD grabber over libcdio and libcdio-paranoia: hardware drives and disc-image drives,
@@ -24,6 +24,10 @@ class TAudioCDGrabber2 final : public IAudioCDGrabber2
 public:
     /// ReadBlock's count is in these: 8 sectors, 8/75 s (about 0.1 s) of audio.
     static constexpr int SectorsPerBlockUnit = 8;
+    /// Interleaved 16-bit stereo samples in one sector.
+    static constexpr std::size_t SamplesPerSector = 588 * 2;
+    /// How far a block read runs ahead of ReadBlock: ten seconds of audio.
+    static constexpr std::size_t ReadAheadSamples = 10 * 75 * SamplesPerSector;
 
     /// audioFile is the file every grab writes through. The drives are found at once; Initialize
     /// finds them anew and selects the first.
@@ -72,7 +76,8 @@ public:
     /// Values outside 0 .. 100 select 1.
     void ReadRetries(int retries) override;
 
-    /// Block reading in plain reads, whatever the grab mode; the error action applies.
+    /// Block reading in plain reads, whatever the grab mode; the error action applies. The
+    /// track is read ahead on a thread of its own, so ReadBlock waits only for the first blocks.
     void BeginRead() override;
     void EndRead() override;
     /// count is in units of SectorsPerBlockUnit sectors. Returns an empty array at the end of
@@ -123,7 +128,7 @@ private:
     int m_track = -1;
     ReadOptions m_options;
     MediaWatcher* m_watcher;
-    std::unique_ptr<TrackReader> m_blockReader;
+    std::unique_ptr<BlockReadAhead> m_blockReader;
     std::unique_ptr<GrabRun> m_grab;
     quint64 m_grabSerial = 0;
 };

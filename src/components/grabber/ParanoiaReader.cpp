@@ -26,7 +26,10 @@ long readThroughSectorReader(cdrom_drive_t*, void* buffer, lsn_t first, long sec
         scratch.resize(static_cast<std::size_t>(sectors) * CDIO_CD_FRAMESIZE_RAW);
         buffer = scratch.data();
     }
-    t_sectors->read(first, static_cast<int>(sectors), static_cast<std::uint8_t*>(buffer));
+    // Silence in place of the disc's audio after a cancel would make paranoia's overlap checks
+    // disagree for good and keep it re-reading; the reader stops after the sector in hand.
+    t_sectors->readUncancelled(first, static_cast<int>(sectors),
+                               static_cast<std::uint8_t*>(buffer));
     return sectors;
 }
 

@@ -19,10 +19,19 @@ SectorReader::SectorReader(CdIo_t* device, int readableEnd, int retries, const R
 
 void SectorReader::read(int first, int count, std::uint8_t* out)
 {
-    if (m_events.cancelled()) {
+    if (m_events.cancelled())
         silence(out, count);
-        return;
-    }
+    else
+        readChecked(first, count, out);
+}
+
+void SectorReader::readUncancelled(int first, int count, std::uint8_t* out)
+{
+    readChecked(first, count, out);
+}
+
+void SectorReader::readChecked(int first, int count, std::uint8_t* out)
+{
     const int readable = std::clamp(m_readableEnd - first, 0, count);
     if (readable > 0 && !readRun(first, readable, out)) {
         for (int i = 0; i < readable; ++i)

@@ -27,11 +27,15 @@ public:
     /// read, also after the retries, comes back as silence and counts as bad. Once cancelled,
     /// it returns silence without reading.
     void read(int first, int count, std::uint8_t* out);
+    /// The same, reading also once cancelled: for the secure reader's reads, which must see
+    /// the disc's real audio until the sector in hand is done, or its checks never agree.
+    void readUncancelled(int first, int count, std::uint8_t* out);
 
     bool isBad(int sector) const { return m_bad.contains(sector); }
     const ReadEvents& events() const { return m_events; }
 
 private:
+    void readChecked(int first, int count, std::uint8_t* out);
     bool readRun(int first, int count, std::uint8_t* out);
     void readSector(int sector, std::uint8_t* out);
 

@@ -171,6 +171,10 @@ void TAudioPlayer2::openSink()
         throw NoAudioOutputError(noOutputMessage());
     // Held before it starts: the sink reports its first states from inside start().
     m_sink = std::make_unique<QAudioSink>(device, m_format);
+    // Half a second in the server: the sink pulls on the GUI thread, and a window that is
+    // busy for a moment (a menu, a dialog opening, a drag) must not make the sound break up.
+    // Halting is at once whatever the buffer holds, and resuming plays on from there.
+    m_sink->setBufferSize(int(bytesPerSecond() / 2));
     connect(m_sink.get(), &QAudioSink::stateChanged, this, &TAudioPlayer2::sinkStateChanged);
     m_sink->start(m_queue.get());
     const QAudio::Error error = m_sink->error();
@@ -181,6 +185,11 @@ void TAudioPlayer2::openSink()
         throw NoAudioOutputError(noOutputMessage());
     throw ComponentError(
         QStringLiteral("The sound output could not be started (%1).").arg(device.description()));
+}
+
+qint64 TAudioPlayer2::bytesPerSecond() const
+{
+    return qint64(m_format.sampleRate()) * m_format.channelCount() * BytesPerSample;
 }
 
 void TAudioPlayer2::dropSink()
@@ -201,9 +210,7 @@ void TAudioPlayer2::sinkStateChanged(QAudio::State state)
         // The sink has nothing left to read; what it holds still sounds for up to its buffer's
         // length, so the end is reported once that has played.
         if (m_queue->empty()) {
-            const qint64 bytesPerSecond =
-                qint64(m_format.sampleRate()) * m_format.channelCount() * BytesPerSample;
-            const qint64 bufferMs = qint64(m_sink->bufferSize()) * 1000 / bytesPerSecond;
+            const qint64 bufferMs = qint64(m_sink->bufferSize()) * 1000 / bytesPerSecond();
             m_dryTimer.start(int(std::clamp<qint64>(bufferMs + 50, 100, 2000)));
         }
         break;

@@ -32,6 +32,7 @@ public:
 private:
     void openSink();
     void dropSink();
+    qint64 bytesPerSecond() const;
     void sinkStateChanged(QAudio::State state);
     void blockPlayed();
     void queueRanEmpty();

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QSignalSpy>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -295,6 +296,29 @@ TEST_F(PlaybackTest, RunsEmptyListsAndRemovedImages)
     listMenu(*main, "Stop3");
     EXPECT_FALSE(main->playing());
     EXPECT_TRUE(m_shown.isEmpty()) << m_shown.join(u'|').toStdString();
+}
+
+// Closing the window while a track plays silences it at once, and the teardown is quiet.
+TEST_F(PlaybackTest, ClosingTheWindowEndsTheSound)
+{
+    auto main = playerWindow({5});
+    main->show();
+    main->Skin1Click(QStringLiteral("play"));
+    ASSERT_TRUE(main->playing());
+    QTest::qWait(400);
+    main->close();
+    EXPECT_FALSE(main->playing());
+    QTest::qWait(100);
+    SinkRecorder after;
+    ASSERT_TRUE(after.started()) << "parec could not record the test sink's monitor";
+    QTest::qWait(400);
+    main.reset();
+    QTest::qWait(200);
+    const std::vector<std::int16_t> recording = after.finish();
+    ASSERT_GT(recording.size(), std::size_t(Rate / 2));
+    EXPECT_TRUE(std::all_of(recording.begin(), recording.end(), [](std::int16_t s) {
+        return s == 0;
+    })) << "the track still sounded after its window was closed";
 }
 
 // A player that only counts what it is asked.

@@ -72,13 +72,13 @@ private:
 namespace {
 
 // Client area: the page tree on the left, the page panels to its right, the buttons below.
-constexpr int ClientWidth = 394;
-constexpr int ClientHeight = 312;
-constexpr QRect TreeRect{8, 8, 129, 230};
-constexpr QRect PanelRect{143, 3, 244, 235};
-constexpr int ButtonY = 272;
+// The panels grow where the platform's font needs more room than this.
+constexpr int Margin = 8;
+constexpr QSize TreeSize{129, 230};
+constexpr QSize PanelSize{244, 235};
 constexpr int ButtonWidth = 75;
 constexpr int ButtonHeight = 25;
+constexpr int ButtonGap = 9;
 
 // The grab mode and retries as the dialog shows them when unset; the grabber's default differs.
 constexpr Keys::IntKey DialogGrabMode{Keys::Format::Section, Keys::Format::Mode, 0};
@@ -360,7 +360,6 @@ Tfm_set::Tfm_set(SettingsDialogHost host, Tfm_dir* dir, QWidget* parent)
 {
     setObjectName(QStringLiteral("fm_set"));
     setWindowTitle(QStringLiteral("Settings"));
-    setFixedSize(ClientWidth, ClientHeight);
     buildWindow();
 }
 
@@ -380,7 +379,6 @@ const QStringList& Tfm_set::pageEntries()
 void Tfm_set::buildWindow()
 {
     m_tree = named(new QTreeWidget(this), "TreeView1");
-    m_tree->setGeometry(TreeRect);
     m_tree->setHeaderHidden(true);
     m_tree->setRootIsDecorated(false);
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -405,18 +403,27 @@ void Tfm_set::buildWindow()
     QWidget* freedb = buildFreedb();
     m_pages = {buildCdGeneral(), wma,    cdSet,   freedb,         mp3General, mp3Vbr,
                filter,           expert, presets, buildCommand(), ogg,        wav};
-    for (QWidget* page : m_pages)
-        page->hide();
-
     auto* ok = named(new QPushButton(QStringLiteral("Ok"), this), "Ok");
     auto* defaults = named(new QPushButton(QStringLiteral("Default"), this), "Button2");
     auto* cancel = named(new QPushButton(QStringLiteral("Cancel"), this), "Cancel");
-    int x = PanelRect.left();
-    for (QPushButton* button : {ok, defaults, cancel}) {
-        button->setGeometry(x, ButtonY, ButtonWidth, ButtonHeight);
-        button->setAutoDefault(false);
-        x += ButtonWidth + 9;
+    QSize panelSize = PanelSize;
+    for (QWidget* page : m_pages)
+        panelSize = panelSize.expandedTo(page->minimumSizeHint());
+    const int panelLeft = Margin + TreeSize.width() + Margin;
+    m_tree->setGeometry(Margin, Margin, TreeSize.width(),
+                        std::max(TreeSize.height(), panelSize.height()));
+    for (QWidget* page : m_pages) {
+        page->setGeometry(QRect(QPoint(panelLeft, Margin), panelSize));
+        page->hide();
     }
+    const int buttonY = Margin + std::max(TreeSize.height(), panelSize.height()) + 2 * Margin;
+    int x = panelLeft;
+    for (QPushButton* button : {ok, defaults, cancel}) {
+        button->setGeometry(x, buttonY, ButtonWidth, ButtonHeight);
+        button->setAutoDefault(false);
+        x += ButtonWidth + ButtonGap;
+    }
+    setFixedSize(panelLeft + panelSize.width() + Margin, buttonY + ButtonHeight + Margin);
     connect(ok, &QPushButton::clicked, this, &Tfm_set::OkClick);
     connect(defaults, &QPushButton::clicked, this, &Tfm_set::Button2Click);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -424,9 +431,7 @@ void Tfm_set::buildWindow()
 
 QWidget* Tfm_set::panel(const char* name)
 {
-    auto* box = named(new QGroupBox(this), name);
-    box->setGeometry(PanelRect);
-    return box;
+    return named(new QGroupBox(this), name);
 }
 
 QWidget* Tfm_set::buildCdGeneral()
@@ -896,6 +901,8 @@ void Tfm_set::showPage(int index)
     for (QWidget* page : m_pages)
         page->hide();
     m_pages[static_cast<std::size_t>(index)]->show();
+    // The tree marks the page shown, which the next showing opens again.
+    m_tree->setCurrentItem(m_tree->topLevelItem(index));
     setWindowTitle(text(Pages[static_cast<std::size_t>(index)].caption));
 }
 

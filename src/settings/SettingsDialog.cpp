@@ -147,27 +147,20 @@ QStringList wmaTexts()
     return list;
 }
 
-QStringList siteTexts()
+// The captions of the presets, in the encoder's order; "Extrene" is the caption as it stands.
+constexpr std::array<const char*, 11> PresetCaptions{
+    "Phone", "SW", "AM", "FM", "Voice", "Radio", "Type", "HiFi", "CD", "Studio", "R3Mix"};
+constexpr std::array<const char*, 5> AltPresetCaptions{"Fast Standard", "Standard", "Fast Extreme",
+                                                       "Extrene", "Insane"};
+static_assert(PresetCaptions.size() == LamePresets::Basic.size());
+static_assert(AltPresetCaptions.size() == LamePresets::Alternative.size());
+static_assert(WmaFormats::All.size() == EncoderTables::WmaFormatCount);
+
+template <std::size_t N> QStringList captions(const std::array<const char*, N>& items)
 {
     QStringList list;
-    for (const char* host : FreedbSites::Hosts)
-        list << text(host);
-    return list;
-}
-
-const QStringList& presetTexts()
-{
-    static const QStringList list = texts(
-        {"Phone", "SW", "AM", "FM", "Voice", "Radio", "Type", "HiFi", "CD", "Studio", "R3Mix"});
-    Q_ASSERT(list.size() == static_cast<int>(LamePresets::Basic.size()));
-    return list;
-}
-
-const QStringList& altPresetTexts()
-{
-    static const QStringList list =
-        texts({"Fast Standard", "Standard", "Fast Extreme", "Extrene", "Insane"});
-    Q_ASSERT(list.size() == static_cast<int>(LamePresets::Alternative.size()));
+    for (const char* item : items)
+        list << text(item);
     return list;
 }
 
@@ -220,6 +213,13 @@ QGridLayout* grid(QWidget* parent)
     layout->setContentsMargins(6, 6, 6, 6);
     layout->setSpacing(4);
     return layout;
+}
+
+// A caption in the first column, its field in the second.
+void addRow(QGridLayout* layout, int row, QLabel* caption, QWidget* field)
+{
+    layout->addWidget(caption, row, 0);
+    layout->addWidget(field, row, 1);
 }
 
 void enable(const std::vector<QWidget*>& widgets, bool on)
@@ -424,7 +424,7 @@ void Tfm_set::buildWindow()
         x += ButtonWidth + ButtonGap;
     }
     setFixedSize(panelLeft + panelSize.width() + Margin, buttonY + ButtonHeight + Margin);
-    connect(ok, &QPushButton::clicked, this, &Tfm_set::OkClick);
+    connect(ok, &QPushButton::clicked, this, &Tfm_set::okClicked);
     connect(defaults, &QPushButton::clicked, this, &Tfm_set::Button2Click);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -561,7 +561,7 @@ QWidget* Tfm_set::buildFreedb()
     auto* layout = grid(page);
     auto* keys = new DigitKeyFilter(page);
 
-    QComboBox* site = combo(page, "cb_freedbsite", siteTexts());
+    QComboBox* site = combo(page, "cb_freedbsite", captions(FreedbSites::Hosts));
     auto* port = named(new QLineEdit(QStringLiteral("80"), page), "edt_port");
     auto* timeout = named(new QLineEdit(QStringLiteral("10000"), page), "edt_timeout");
     auto* proxy = named(new QLineEdit(page), "edt_proxy");
@@ -576,10 +576,8 @@ QWidget* Tfm_set::buildFreedb()
 
     layout->addWidget(label(page, "Label27", "Site URL:  "), 0, 0);
     layout->addWidget(site, 0, 1, 1, 2);
-    layout->addWidget(label(page, "Label28", "Port:  "), 1, 0);
-    layout->addWidget(port, 1, 1);
-    layout->addWidget(label(page, "Label29", "Timeout:  "), 2, 0);
-    layout->addWidget(timeout, 2, 1);
+    addRow(layout, 1, label(page, "Label28", "Port:  "), port);
+    addRow(layout, 2, label(page, "Label29", "Timeout:  "), timeout);
     layout->addWidget(label(page, "Label31", "MS "), 2, 2);
     layout->addWidget(label(page, "Label30", "Proxy:"), 3, 0);
     layout->addWidget(proxy, 3, 1, 1, 2);
@@ -613,14 +611,10 @@ QWidget* Tfm_set::buildMp3General()
     QComboBox* channel =
         combo(page, "cb_mp3_channel",
               texts({"Mono", "Stereo", "Joint Stereo", "Forced Joint Stereo", "Dual Channels"}));
-    layout->addWidget(label(page, "Label7", "Frequency: "), 0, 0);
-    layout->addWidget(frequency, 0, 1);
-    layout->addWidget(label(page, "Label8", "Bitrate: "), 1, 0);
-    layout->addWidget(bitrate, 1, 1);
-    layout->addWidget(label(page, "Label10", "Quality: "), 2, 0);
-    layout->addWidget(quality, 2, 1);
-    layout->addWidget(label(page, "Label9", "Channel: "), 3, 0);
-    layout->addWidget(channel, 3, 1);
+    addRow(layout, 0, label(page, "Label7", "Frequency: "), frequency);
+    addRow(layout, 1, label(page, "Label8", "Bitrate: "), bitrate);
+    addRow(layout, 2, label(page, "Label10", "Quality: "), quality);
+    addRow(layout, 3, label(page, "Label9", "Channel: "), channel);
     QGroupBox* comment = group(page, "GroupBox12", "Comment:  ");
     auto* commentLayout = new QVBoxLayout(comment);
     commentLayout->addWidget(
@@ -648,8 +642,7 @@ QWidget* Tfm_set::buildMp3Vbr()
     auto* layout = grid(page);
     m_codingMethod = combo(page, "cb_mp3vbrcm", texts({"None", "Default", "Old", "New", "MTRH"}));
     connect(m_codingMethod, &QComboBox::activated, this, &Tfm_set::codingMethodRule);
-    layout->addWidget(label(page, "Label12", "Coding Method:"), 0, 0);
-    layout->addWidget(m_codingMethod, 0, 1);
+    addRow(layout, 0, label(page, "Label12", "Coding Method:"), m_codingMethod);
 
     QGroupBox* values = group(page, "Frame6", "VBR Bitrate/Quality: ");
     auto* valuesLayout = grid(values);
@@ -658,10 +651,8 @@ QWidget* Tfm_set::buildMp3Vbr()
     QSpinBox* quality = upDown(values, "ud_mp3_vbr", "edt_mp3_vbr", 0, 9);
     spinEdit(quality)->setReadOnly(true);
     spinEdit(quality)->setMaxLength(1);
-    valuesLayout->addWidget(label(values, "Label13", "VBR Bitrate: "), 0, 0);
-    valuesLayout->addWidget(bitrate, 0, 1);
-    valuesLayout->addWidget(label(values, "Label14", "VBR Quality: "), 1, 0);
-    valuesLayout->addWidget(quality, 1, 1);
+    addRow(valuesLayout, 0, label(values, "Label13", "VBR Bitrate: "), bitrate);
+    addRow(valuesLayout, 1, label(values, "Label14", "VBR Quality: "), quality);
     layout->addWidget(values, 1, 0, 1, 2);
 
     QGroupBox* advanced = group(page, "Frame3", "Advanced");
@@ -750,10 +741,8 @@ QWidget* Tfm_set::buildExpert()
     layout->addWidget(allow, 3, 0, 1, 2);
     layout->addWidget(shortBlocks, 4, 0, 1, 2);
     layout->addWidget(reservoir, 5, 0, 1, 2);
-    layout->addWidget(label(page, "Label23", "ATH Control:"), 6, 0);
-    layout->addWidget(ath, 6, 1);
-    layout->addWidget(label(page, "Label151", "De-emphasis :"), 7, 0);
-    layout->addWidget(deEmphasis, 7, 1);
+    addRow(layout, 6, label(page, "Label23", "ATH Control:"), ath);
+    addRow(layout, 7, label(page, "Label151", "De-emphasis :"), deEmphasis);
     layout->setRowStretch(8, 1);
 
     using namespace Keys::Mp3Expert;
@@ -772,9 +761,9 @@ QWidget* Tfm_set::buildPresets()
     QWidget* page = panel("gb_presets");
     auto* layout = new QVBoxLayout(page);
     m_preset = check(page, "ck_preset", "Preset");
-    m_presetGroup = named(new RadioGroup(QString(), presetTexts(), 4, page), "rg_prest");
+    m_presetGroup = named(new RadioGroup(QString(), captions(PresetCaptions), 4, page), "rg_prest");
     m_alt = check(page, "ck_alt", "Alt-Preset");
-    m_altGroup = named(new RadioGroup(QString(), altPresetTexts(), 2, page), "rg_alt");
+    m_altGroup = named(new RadioGroup(QString(), captions(AltPresetCaptions), 2, page), "rg_alt");
     for (RadioGroup* group : {m_presetGroup, m_altGroup}) {
         group->setItemIndex(0);
         group->setEnabled(false);
@@ -818,12 +807,9 @@ QWidget* Tfm_set::buildOgg()
     QComboBox* bitrate = combo(general, "cb_ogg_bitrate", bitrateTexts());
     m_oggVbr = check(general, "ck_oggvbr", "VBR");
     m_oggQuality = check(general, "ck_oggquality", "Quality");
-    generalLayout->addWidget(label(general, "Label16", "Frequency: "), 0, 0);
-    generalLayout->addWidget(frequency, 0, 1);
-    generalLayout->addWidget(label(general, "Label18", "Channel: "), 1, 0);
-    generalLayout->addWidget(channel, 1, 1);
-    generalLayout->addWidget(label(general, "Label17", "Bitrate: "), 2, 0);
-    generalLayout->addWidget(bitrate, 2, 1);
+    addRow(generalLayout, 0, label(general, "Label16", "Frequency: "), frequency);
+    addRow(generalLayout, 1, label(general, "Label18", "Channel: "), channel);
+    addRow(generalLayout, 2, label(general, "Label17", "Bitrate: "), bitrate);
     generalLayout->addWidget(m_oggVbr, 3, 0);
     generalLayout->addWidget(m_oggQuality, 3, 1);
     layout->addWidget(general);
@@ -835,12 +821,9 @@ QWidget* Tfm_set::buildOgg()
     QSpinBox* quality = upDown(bounds, "ud_ogg_quality", "edt_ogg_quality", 0, 1000);
     spinEdit(quality)->setMaxLength(5);
     quality->installEventFilter(new DigitKeyFilter(bounds));
-    boundsLayout->addWidget(label(bounds, "Label19", "Min Bitrate: "), 0, 0);
-    boundsLayout->addWidget(minimum, 0, 1);
-    boundsLayout->addWidget(label(bounds, "Label21", "Max Bitrate: "), 1, 0);
-    boundsLayout->addWidget(maximum, 1, 1);
-    boundsLayout->addWidget(label(bounds, "Label22", "Quality: "), 2, 0);
-    boundsLayout->addWidget(quality, 2, 1);
+    addRow(boundsLayout, 0, label(bounds, "Label19", "Min Bitrate: "), minimum);
+    addRow(boundsLayout, 1, label(bounds, "Label21", "Max Bitrate: "), maximum);
+    addRow(boundsLayout, 2, label(bounds, "Label22", "Quality: "), quality);
     layout->addWidget(bounds);
     m_oggVbrControls = {minimum, maximum};
     m_oggQualityControls = {quality, spinEdit(quality)};
@@ -876,12 +859,9 @@ QWidget* Tfm_set::buildWav()
     QComboBox* frequency = combo(options, "cb_wav_frequency", frequencyTexts());
     QComboBox* bits = combo(options, "cb_wav_bit", numbered(EncoderTables::Bits, " bps"));
     QComboBox* channel = combo(options, "cb_wav_channel", texts({"Mono", "Stereo"}));
-    optionsLayout->addWidget(label(options, "Label1", "Frequency:"), 0, 0);
-    optionsLayout->addWidget(frequency, 0, 1);
-    optionsLayout->addWidget(label(options, "Label5", "Bit Per Sample"), 1, 0);
-    optionsLayout->addWidget(bits, 1, 1);
-    optionsLayout->addWidget(label(options, "Label6", "Channel"), 2, 0);
-    optionsLayout->addWidget(channel, 2, 1);
+    addRow(optionsLayout, 0, label(options, "Label1", "Frequency:"), frequency);
+    addRow(optionsLayout, 1, label(options, "Label5", "Bit Per Sample"), bits);
+    addRow(optionsLayout, 2, label(options, "Label6", "Channel"), channel);
     layout->addWidget(options);
     layout->addStretch();
     m_wavCustomControls = {frequency, bits, channel};
@@ -996,6 +976,21 @@ void Tfm_set::OkClick()
             m_host.readChangedDrive();
     }
     accept();
+}
+
+void Tfm_set::okClicked()
+{
+    // A component error must not unwind through the button's signal: it goes to the program's
+    // exception handler, and the dialog closes with the Ok it ended.
+    try {
+        OkClick();
+    } catch (const std::exception& e) {
+        reject();
+        if (m_host.reportException)
+            m_host.reportException(QString::fromUtf8(e.what()));
+        else
+            throw;
+    }
 }
 
 void Tfm_set::Button2Click()

@@ -32,6 +32,8 @@ struct SettingsDialogHost
     std::function<void()> readChangedDrive;
     /// Shows an error message (a settings write that failed).
     std::function<void(const QString&)> showError;
+    /// Hands an error that ended Ok (a component call that failed) to the exception handler.
+    std::function<void(const QString&)> reportException;
 };
 
 /// The settings dialog: a page tree and one panel per page. Each showing loads every control
@@ -99,6 +101,7 @@ private:
     void oggQualityRule();
     void wavModeRule();
     void bt_dirClick();
+    void okClicked();
 
     SettingsDialogHost m_host;
     Tfm_dir* m_dir;

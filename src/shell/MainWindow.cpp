@@ -545,6 +545,7 @@ void Tfm_main::buildSettingsDialog()
         std::fprintf(stderr, "tunecrest: %s\n", message.toLocal8Bit().constData());
         m_parts.prompter->information(m_set, message);
     };
+    host.reportException = [this](const QString& message) { reportException(message); };
     m_set = new Tfm_set(std::move(host), m_dir, this);
 }
 

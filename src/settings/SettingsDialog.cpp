@@ -16,7 +16,6 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +26,9 @@
 #include <QSpinBox>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <array>
 
 /// A titled group of radio buttons of which at most one is chosen, by index.
 class RadioGroup final : public QGroupBox
@@ -318,8 +320,8 @@ Binding bind(QLineEdit* edit, const Keys::StringKey& key)
             [=] { edit->setText(text(key.def)); }};
 }
 
-// A choice kept apart from its buttons: a stored value outside the buttons' range checks none
-// and is written back as it was.
+// A choice kept apart from its buttons: a stored value outside the buttons' range changes no
+// button and is written back as it was.
 Binding bind(int& choice, const std::vector<QRadioButton*>& buttons, const Keys::IntKey& key)
 {
     const auto show = [&choice, buttons](int value) {
@@ -365,25 +367,14 @@ Tfm_set::Tfm_set(SettingsDialogHost host, Tfm_dir* dir, QWidget* parent)
 
 Tfm_set::~Tfm_set() = default;
 
-const QStringList& Tfm_set::pageEntries()
-{
-    static const QStringList entries = [] {
-        QStringList list;
-        for (const Page& page : Pages)
-            list << text(page.entry);
-        return list;
-    }();
-    return entries;
-}
-
 void Tfm_set::buildWindow()
 {
     m_tree = named(new QTreeWidget(this), "TreeView1");
     m_tree->setHeaderHidden(true);
     m_tree->setRootIsDecorated(false);
     m_tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    for (const QString& entry : pageEntries())
-        new QTreeWidgetItem(m_tree, QStringList{entry});
+    for (const Page& page : Pages)
+        new QTreeWidgetItem(m_tree, QStringList{text(page.entry)});
     connect(m_tree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
         if (current)
             showPage(m_tree->indexOfTopLevelItem(current));
@@ -403,6 +394,7 @@ void Tfm_set::buildWindow()
     QWidget* freedb = buildFreedb();
     m_pages = {buildCdGeneral(), wma,    cdSet,   freedb,         mp3General, mp3Vbr,
                filter,           expert, presets, buildCommand(), ogg,        wav};
+
     auto* ok = named(new QPushButton(QStringLiteral("Ok"), this), "Ok");
     auto* defaults = named(new QPushButton(QStringLiteral("Default"), this), "Button2");
     auto* cancel = named(new QPushButton(QStringLiteral("Cancel"), this), "Cancel");

@@ -6,13 +6,11 @@
 #include <vector>
 
 class IAudioCDGrabber2;
-class QAbstractButton;
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QRadioButton;
-class QSpinBox;
 class QTreeWidget;
 class SettingsFile;
 class Tfm_dir;
@@ -61,9 +59,6 @@ public:
 
     /// The MP3 command line (not stored); empty hands nothing to the encoder.
     QString commandLine() const;
-
-    /// Pages of the tree, in order; the first four are the original ones.
-    static const QStringList& pageEntries();
 
     /// How one control is loaded from, written to and reset to its key.
     struct Binding

@@ -6,8 +6,6 @@
 #include "rip/EncoderTables.h"
 #include "settings/SettingsFile.h"
 
-#include <limits>
-
 namespace EncoderTables {
 
 int position(const SettingsFile& settings, const Keys::IntKey& key, std::size_t size)
@@ -138,17 +136,13 @@ void configureWav(const SettingsFile& s, IAudioFile2& audioFile)
     }
 }
 
-// The component numbers the formats from 1. A stored value past every position stays as large
-// as it can instead of wrapping round to a negative number, so the component's refusal names it.
-int oneBased(int position)
-{
-    return position < std::numeric_limits<int>::max() ? position + 1 : position;
-}
-
 void configureWma(const SettingsFile& s, IAudioFile2& audioFile)
 {
     audioFile.OptionFlag(-1);
-    audioFile.SetWmaFormat(oneBased(s.read(Keys::Wma::Format)));
+    // The component numbers the formats from 1. A stored value outside the list (a hand-edited
+    // file, or an older dialog that wrote -1 for an empty selection) stands for the default
+    // format, so a bad value cannot make every later rip fail.
+    audioFile.SetWmaFormat(position(s, Keys::Wma::Format, EncoderTables::WmaFormatCount) + 1);
 }
 
 void configureOgg(const SettingsFile& s, IAudioFile2& audioFile)

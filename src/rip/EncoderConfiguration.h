@@ -12,8 +12,8 @@ class SettingsFile;
 /// Sets the audio file (and for MP3 the LAME encoder) up for the output format from the stored
 /// settings, reading every key at the moment of the call. commandLine is the MP3 command line of
 /// the settings dialog. Another format configures nothing. A list position outside its
-/// list stands for the key's default position; the WMA format is handed over as stored + 1, so
-/// the audio file itself rejects a number outside its list. Component errors propagate.
+/// list stands for the key's default position; the WMA format is handed over as its position
+/// + 1. Component errors propagate.
 void configureEncoder(const SettingsFile& settings, OutputFormatNumber outputFormat,
                       IAudioFile2& audioFile, IAudioFile2LameEnc& lame, const QString& commandLine);
 

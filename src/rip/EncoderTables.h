@@ -16,6 +16,8 @@ inline constexpr std::array<int, 15> Bitrates{8,   16,  24,  32,  48,  64,  80, 
                                               112, 128, 160, 192, 224, 256, 320};
 /// Bits per sample of the custom WAV format; the dialog shows "8 bps" and "16 bps".
 inline constexpr std::array<int, 2> Bits{8, 16};
+/// Entries of the WMA format list; the audio file numbers them 1 .. 47.
+inline constexpr std::size_t WmaFormatCount = 47;
 
 /// The stored position of key, or the key's default position when the stored one lies outside
 /// a list of size entries (a hand-edited file, or a list left without a selection).

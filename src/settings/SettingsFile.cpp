@@ -279,3 +279,18 @@ QString SettingsFile::read(const Keys::StringKey& k) const
     return readString(QLatin1StringView(k.section), QLatin1StringView(k.key),
                       QLatin1StringView(k.def));
 }
+
+void SettingsFile::write(const Keys::IntKey& k, int value)
+{
+    writeInteger(QLatin1StringView(k.section), QLatin1StringView(k.key), value);
+}
+
+void SettingsFile::write(const Keys::BoolKey& k, bool value)
+{
+    writeBool(QLatin1StringView(k.section), QLatin1StringView(k.key), value);
+}
+
+void SettingsFile::write(const Keys::StringKey& k, const QString& value)
+{
+    writeString(QLatin1StringView(k.section), QLatin1StringView(k.key), value);
+}

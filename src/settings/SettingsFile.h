@@ -53,6 +53,10 @@ public:
     int read(const Keys::IntKey& k) const;
     bool read(const Keys::BoolKey& k) const;
     QString read(const Keys::StringKey& k) const;
+    /// Writes of a key named by its constant.
+    void write(const Keys::IntKey& k, int value);
+    void write(const Keys::BoolKey& k, bool value);
+    void write(const Keys::StringKey& k, const QString& value);
 
     /// The integer a profile value text stands for, if it is one.
     static bool parseInteger(const QString& text, int& value);

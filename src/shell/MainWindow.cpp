@@ -5,6 +5,8 @@
 #include "components/skin/ISkin.h"
 #include "rip/EncoderConfiguration.h"
 #include "rip/TrackRecords.h"
+#include "settings/DirDialog.h"
+#include "settings/SettingsDialog.h"
 #include "settings/SettingsFile.h"
 #include "shell/About.h"
 #include "shell/Desktop.h"
@@ -55,6 +57,8 @@ Tfm_main::Tfm_main(MainWindowParts parts, QWidget* parent)
     // is placed on the window itself.
     buildTrackList();
     buildMenus();
+    m_dir = new Tfm_dir(this);
+    buildSettingsDialog();
     connect(m_grabber, &IAudioCDGrabber2::OnMediaChange, this,
             [this] { runHandler([this] { AudioCDGrabber21MediaChange(); }); });
     connect(m_grabber, &IAudioCDGrabber2::OnOperationProgress, this, [this](double percent) {
@@ -646,9 +650,30 @@ void Tfm_main::RunFreeDBLookup()
     // The disc lookup is added here with its own work.
 }
 
+void Tfm_main::buildSettingsDialog()
+{
+    SettingsDialogHost host;
+    host.settings = [this] { return m_settings.get(); };
+    host.grabber = m_grabber;
+    host.outputScheme = [this] { return m_outputScheme; };
+    host.setOutputScheme = [this](int scheme) { m_outputScheme = scheme; };
+    // The newly chosen drive's disc, looked up without the lookup's window.
+    host.readChangedDrive = [this] {
+        ReadDiscToList();
+        RunFreeDBLookup();
+    };
+    host.showError = [this](const QString& message) {
+        std::fprintf(stderr, "tunecrest: %s\n", message.toLocal8Bit().constData());
+        m_parts.prompter->information(m_set, message);
+    };
+    host.reportException = [this](const QString& message) { reportException(message); };
+    m_set = new Tfm_set(std::move(host), m_dir, this);
+}
+
 void Tfm_main::showSettings()
 {
-    // The settings dialog is added here with its own work.
+    if (!m_set->isVisible())
+        m_set->showModal();
 }
 
 void Tfm_main::showTagEditor()

@@ -21,6 +21,8 @@ class QMenu;
 class QTreeWidget;
 class SettingsFile;
 class Tfm_about;
+class Tfm_dir;
+class Tfm_set;
 
 /// What the main window works with; tests put recording fakes in place of some.
 struct MainWindowParts
@@ -105,6 +107,10 @@ public:
     ISkin* skin() const { return m_parts.skin.get(); }
     QTreeWidget* trackList() const { return m_lv; }
     QMenu* popupMenu(int number) const;
+    /// The output folder dialog, which also shows the disc lookup's log; created with the window.
+    Tfm_dir* dirDialog() const { return m_dir; }
+    /// The settings dialog; created with the window.
+    Tfm_set* settingsDialog() const { return m_set; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -132,6 +138,7 @@ private:
     void Visitourweb1Click();
     void About1Click();
     void showSettings();
+    void buildSettingsDialog();
     void showTagEditor();
     bool rereadHeldBack() const;
     void rereadIfHeldBack();
@@ -150,6 +157,8 @@ private:
     QMenu* m_popupMenu2 = nullptr;
     QMenu* m_popupMenu3 = nullptr;
     Tfm_about* m_about = nullptr;
+    Tfm_dir* m_dir = nullptr;
+    Tfm_set* m_set = nullptr;
     ISkinObject* m_pb = nullptr;
     QRect m_pbRect;
     std::function<void()> m_prepareRestart;

@@ -5,6 +5,7 @@
 #include "rip/EncoderConfiguration.h"
 #include "rip/OutputNaming.h"
 #include "rip/TrackFile.h"
+#include "settings/SettingsDialog.h"
 #include "settings/SettingsFile.h"
 #include "shell/Desktop.h"
 #include "shell/MainWindow.h"
@@ -107,7 +108,8 @@ void Tfm_main::convertRow(int row, QString& lastDirectory)
     const QString path = outputFilePath(directory, caption, extension, trackNumber);
     if (m_outputFormat == OutputFormatNumber::RealMedia)
         return; // a format that produces nothing
-    configureEncoder(*m_settings, m_outputFormat, *m_audioFile, *m_parts.lame, QString());
+    configureEncoder(*m_settings, m_outputFormat, *m_audioFile, *m_parts.lame,
+                     m_set->commandLine());
     if (m_audioFile->IsOpen())
         m_audioFile->Close();
 

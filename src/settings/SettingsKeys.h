@@ -121,6 +121,8 @@ inline constexpr IntKey ToServer{Section, "toserver", 1};
 inline constexpr StringKey Port{Section, "port", "80"};
 inline constexpr StringKey Timeout{Section, "timeout", "10000"};
 inline constexpr StringKey Proxy{Section, "proxy", ""};
+// Sent to the server in the hello; today's servers refuse programs that send no address.
+inline constexpr StringKey Email{Section, "email", ""};
 } // namespace Freedb
 
 } // namespace Keys

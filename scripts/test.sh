@@ -10,6 +10,10 @@ BUILD=${BUILD_DIR:-build}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$BUILD"
 
+source scripts/cddb-server.sh
+trap stop_cddb_server EXIT
+start_cddb_server "$BUILD/cddb-server"
+
 ctest --test-dir "$BUILD" --output-on-failure -j "$(nproc)" "$@"
 
 if [ "${SANITIZE:-1}" != 0 ]; then

@@ -5,6 +5,7 @@
 #include "components/skin/ISkin.h"
 #include "rip/EncoderConfiguration.h"
 #include "rip/TrackRecords.h"
+#include "settings/DirDialog.h"
 #include "settings/SettingsFile.h"
 #include "shell/About.h"
 #include "shell/Desktop.h"
@@ -55,6 +56,7 @@ Tfm_main::Tfm_main(MainWindowParts parts, QWidget* parent)
     // is placed on the window itself.
     buildTrackList();
     buildMenus();
+    m_dir = new Tfm_dir(this);
     connect(m_grabber, &IAudioCDGrabber2::OnMediaChange, this,
             [this] { runHandler([this] { AudioCDGrabber21MediaChange(); }); });
     connect(m_grabber, &IAudioCDGrabber2::OnOperationProgress, this, [this](double percent) {

@@ -20,6 +20,7 @@ class QMenu;
 class QTreeWidget;
 class SettingsFile;
 class Tfm_about;
+class Tfm_dir;
 
 /// What the main window works with; tests put recording fakes in place of some.
 struct MainWindowParts
@@ -99,6 +100,8 @@ public:
     ISkin* skin() const { return m_parts.skin.get(); }
     QTreeWidget* trackList() const { return m_lv; }
     QMenu* popupMenu(int number) const;
+    /// The output folder dialog, which also shows the disc lookup's log; created with the window.
+    Tfm_dir* dirDialog() const { return m_dir; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -138,6 +141,7 @@ private:
     QMenu* m_popupMenu2 = nullptr;
     QMenu* m_popupMenu3 = nullptr;
     Tfm_about* m_about = nullptr;
+    Tfm_dir* m_dir = nullptr;
     ISkinObject* m_pb = nullptr;
     QRect m_pbRect;
     std::function<void()> m_prepareRestart;

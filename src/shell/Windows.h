@@ -5,8 +5,8 @@
 #include <memory>
 
 /// The program's windows, created once in start-up order (the main window first, so it is the
-/// application's main window, then the output folder dialog, the settings dialog, the about
-/// window and the tag editor) and kept for the life of the process.
+/// application's main window; it makes the output folder dialog and the settings dialog it works
+/// with itself; then the about window and the tag editor) and kept for the life of the process.
 class Windows final
 {
 public:

@@ -2,6 +2,7 @@
 
 #include "components/IAudioCDGrabber2.h"
 #include "components/IAudioFile2LameEnc.h"
+#include "components/IFreeDBInformation2.h"
 #include "components/skin/ISkin.h"
 #include "rip/CDFreedinfo.h"
 #include "rip/OutputFormatNumber.h"
@@ -31,6 +32,9 @@ struct MainWindowParts
     std::unique_ptr<IPrompter> prompter;
     QString settingsPath; // the settings file
     QString skinPath;     // the skin file; empty: none was found
+    /// The disc lookup; empty: the lookup over the network and the local file that the
+    /// settings file's Freedb section configures.
+    std::unique_ptr<IFreeDBInformation2> freeDBInformation;
 };
 
 /// The main window: the skinned face, the track list of the disc in the drive, and the dispatch
@@ -72,6 +76,8 @@ public:
     void StopPlay();
     void TogglePause();
     void RunFreeDBLookup();
+    /// The lookup's statuses: their lines go to the log; Loaded re-reads the disc.
+    void AudioCDGrabber21FreeDBQueryStatus(int status);
 
     /// Every exception that reaches the event loop.
     void ApplicationEvents1Exception(const QString& message);
@@ -126,6 +132,8 @@ private:
     void About1Click();
     void showSettings();
     void showTagEditor();
+    void appendFreeDBLog(const QString& line);
+    void edt_retryClick();
     bool rereadHeldBack() const;
     void rereadIfHeldBack();
     void FormCloseQuery();
@@ -135,6 +143,7 @@ private:
 
     MainWindowParts m_parts;
     IAudioCDGrabber2* m_grabber;
+    IFreeDBInformation2* m_freeDBInformation; // FreeDBInformation21
     std::unique_ptr<SettingsFile> m_settings;
     QTreeWidget* m_lv = nullptr;
     QMenu* m_popupMenu1 = nullptr;

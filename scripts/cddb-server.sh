@@ -10,7 +10,7 @@ start_cddb_server() {
     local dir=$1
     mkdir -p "$dir"
     rm -f "$dir/port"
-    python3 "$(dirname "${BASH_SOURCE[0]}")/../tests/cddb/cddb_server.py" "$dir" \
+    python3 "$(dirname "${BASH_SOURCE[0]}")/../tests/fixtures/cddb_server.py" "$dir" \
         2>"$dir/server.log" &
     CDDB_SERVER_PID=$!
     local tries=0

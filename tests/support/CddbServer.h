@@ -35,7 +35,7 @@ struct CddbServer
         return CddbServer{proxy, folder};
     }
 
-    /// Puts an answer file (see tests/fixtures/cddb_server.py for the names); empty bytes remove it.
+    /// Puts an answer file (tests/fixtures/cddb_server.py names them); empty bytes remove it.
     void put(const QString& name, const QByteArray& bytes) const
     {
         const QString file = QDir(folder).filePath(name);

@@ -145,6 +145,13 @@ TEST_F(FreeDBLookupTest, SilentLookupsLogWithoutTheWindowWhichClearsItWhenOpened
     QTest::qWait(200);
     EXPECT_EQ(log(*main), (QStringList{Connecting, Querying, NoEntry}));
     EXPECT_TRUE(m_shown.isEmpty()) << m_shown.join(u'\n').toStdString();
+
+    // A disc change looks the new disc up silently, after reading it.
+    DiscFixture::writeDisc(path(QStringLiteral("disc.cue")).toStdString(),
+                           DiscFixture::audioDisc({75, 75}));
+    ASSERT_TRUE(waitForLog(*main, 6));
+    EXPECT_EQ(log(*main).mid(3), (QStringList{Connecting, Querying, NoEntry}));
+    EXPECT_EQ(row(main->trackList(), 0)[0], QStringLiteral("Track01"));
 }
 
 TEST_F(FreeDBLookupTest, NoAudioCdMeansNoWindowAndNoQuery)

@@ -10,10 +10,17 @@ BUILD=${BUILD_DIR:-build}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$BUILD"
 
-# The playback tests play through a private sound server; it is stopped however the tests end.
+# The tests need a private sound server for playback and a loopback CDDB server for the
+# lookups; both are stopped however the tests end.
 source scripts/sound-server.sh
-trap stop_sound_server EXIT
+source scripts/cddb-server.sh
+stop_services() {
+    stop_cddb_server
+    stop_sound_server
+}
+trap stop_services EXIT
 start_sound_server "$BUILD/test-sound-server"
+start_cddb_server "$BUILD/cddb-server"
 
 ctest --test-dir "$BUILD" --output-on-failure -j "$(nproc)" "$@"
 

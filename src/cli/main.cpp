@@ -1,4 +1,5 @@
 #include "cli/CliOptions.h"
+#include "cli/DiscLookup.h"
 #include "cli/ProgressReporter.h"
 #include "cli/QueuedAudioFile.h"
 #include "cli/Ripper.h"
@@ -9,6 +10,7 @@
 #include "components/audiofile/TAudioFile2.h"
 #include "components/audiofile/TAudioFile2LameEnc.h"
 #include "components/grabber/AudioCDGrabber.h"
+#include "components/lookup/TFreeDBInformation2.h"
 #include "rip/EncoderConfiguration.h"
 #include "rip/TrackRecords.h"
 #include "settings/Locations.h"
@@ -93,9 +95,27 @@ void listTracks(IAudioCDGrabber2& grabber)
     }
 }
 
+// Looks the disc up with the Freedb settings; its texts then name and tag the files. Without an
+// entry the rip goes on with the disc's own texts.
+void lookUp(const QString& settingsPath, IAudioCDGrabber2& grabber, bool quiet)
+{
+    TFreeDBInformation2 info(settingsPath);
+    const int status = lookUpDisc(grabber, info, [quiet](const QString& line) {
+        if (!quiet)
+            err() << "tunecrest-rip: " << printable(line) << '\n';
+    });
+    if (status == FreeDBStatus::ConnectionFailed)
+        err() << "tunecrest-rip: warning: the CDDB lookup failed; the disc's own texts are used\n";
+    else if (status == FreeDBStatus::NoEntry)
+        err() << "tunecrest-rip: warning: no CDDB entry for this disc; the disc's own texts are "
+                 "used\n";
+    err().flush();
+}
+
 int rip(const CliOptions& options)
 {
-    SettingsFile settings(Locations::settingsFilePath());
+    const QString settingsPath = Locations::settingsFilePath();
+    SettingsFile settings(settingsPath);
     if (!settings.problem().isEmpty())
         err() << "tunecrest-rip: warning: " << printable(settings.problem())
               << "; the default settings are used\n";
@@ -145,6 +165,8 @@ int rip(const CliOptions& options)
     }
     if (grabber.TrackCount() < 1)
         return fail(ExitCode::NoDisc, QStringLiteral("drive %1 holds no audio disc").arg(drive));
+    if (options.lookup)
+        lookUp(settingsPath, grabber, options.quiet);
     if (options.list) {
         listTracks(grabber);
         return ExitCode::Ok;
@@ -205,8 +227,6 @@ int main(int argc, char* argv[])
         out() << "tunecrest-rip " << QCoreApplication::applicationVersion() << '\n';
         return ExitCode::Ok;
     }
-    if (options.lookup)
-        return fail(ExitCode::Usage, QStringLiteral("CDDB lookups are not available yet"));
     if (options.jobs == 0)
         options.jobs = std::max(1, QThread::idealThreadCount());
 

@@ -5,6 +5,7 @@
 #include <QString>
 
 class IAudioFile2;
+class IFreeDBInformation2;
 
 /// What a drive holds.
 enum class DriveState { Empty, AudioDisc, DataDisc };
@@ -74,6 +75,11 @@ public:
 
     virtual IAudioFile2* AudioFile() = 0;
 
+    /// Starts looking the disc of the last ReadDisc up through info and returns at once. The
+    /// statuses follow as OnFreeDBQueryStatus; once one reports Loaded, the track properties
+    /// carry the entry's texts until the disc or the drive changes. mode is 1, the only one.
+    virtual void QueryFreeDB(IFreeDBInformation2& info, int mode) = 0;
+
     /// State and description of any drive (1-based) without changing the current one.
     virtual DriveState driveState(int number) const = 0;
     virtual DriveDescription describeDrive(int number) const = 0;
@@ -82,6 +88,8 @@ signals:
     void OnMediaChange();
     void OnOperationProgress(double percent);
     void OnGrabRetry(int retry, int sector);
+    /// A status of a lookup started by QueryFreeDB (FreeDBStatus).
+    void OnFreeDBQueryStatus(int status);
     /// A grab ended without completing; message says what failed and where.
     void grabFailed(const QString& message);
 };

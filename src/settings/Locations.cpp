@@ -1,6 +1,7 @@
 #include "settings/Locations.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace Locations {
@@ -16,6 +17,11 @@ QString settingsFilePath()
         dir = QDir::home().filePath(QStringLiteral(".config"));
     return QDir(dir).filePath(QLatin1StringView(SettingsFileName));
 #endif
+}
+
+QString localFreeDBPath(const QString& settingsPath)
+{
+    return QFileInfo(settingsPath).dir().filePath(QLatin1StringView(LocalFreeDBFileName));
 }
 
 QString defaultOutputPath()

@@ -166,6 +166,14 @@ template <std::size_t N> QStringList captions(const std::array<const char*, N>& 
     return list;
 }
 
+QStringList siteCaptions()
+{
+    QStringList list;
+    for (const FreedbSite& site : FreedbSites)
+        list << text(site.host);
+    return list;
+}
+
 template <typename W> W* named(W* widget, const char* name)
 {
     widget->setObjectName(QLatin1StringView(name));
@@ -553,7 +561,7 @@ QWidget* Tfm_set::buildFreedb()
     auto* layout = grid(page);
     auto* keys = new DigitKeyFilter(page);
 
-    QComboBox* site = combo(page, "cb_freedbsite", captions(FreedbSites::Hosts));
+    QComboBox* site = combo(page, "cb_freedbsite", siteCaptions());
     auto* port = named(new QLineEdit(QStringLiteral("80"), page), "edt_port");
     auto* timeout = named(new QLineEdit(QStringLiteral("10000"), page), "edt_timeout");
     auto* proxy = named(new QLineEdit(page), "edt_proxy");

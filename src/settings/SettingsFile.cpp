@@ -8,6 +8,7 @@
 #include <QSaveFile>
 #include <QStringList>
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 
@@ -104,6 +105,38 @@ bool parseHex(QStringView digits, qint64 sign, int& value)
     return true;
 }
 
+// The lines of the file at path for a rewrite; throws SettingsWriteError when it may not be
+// rewritten.
+FileLines linesForRewrite(const QString& path)
+{
+    const QFileInfo info(path);
+    // A settings file the user made read-only stays as it is.
+    if (info.exists() && !(info.permissions() & QFileDevice::WriteOwner))
+        throw SettingsWriteError(path);
+
+    // Only a regular file is rewritten, and only one that could be read whole: anything else
+    // (a FIFO, a device, a file too large to be settings) would be lost or never end.
+    const RegularFileContents contents = readSettingsBytes(path);
+    if (!contents.ok() && contents.status != RegularFileContents::Status::Missing)
+        throw SettingsWriteError(path);
+    return contents.ok() ? splitLines(contents.bytes) : FileLines{};
+}
+
+// Replaces the file at path with the lines, atomically.
+void commitLines(const QString& path, const FileLines& file, bool finalNewline)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly))
+        throw SettingsWriteError(path);
+    QString text = file.lines.join(file.eol);
+    if (finalNewline)
+        text += file.eol;
+    const QByteArray bytes = text.toUtf8();
+    if (out.write(bytes) != bytes.size() || !out.commit())
+        throw SettingsWriteError(path);
+}
+
 } // namespace
 
 SettingsWriteError::SettingsWriteError(const QString& fileName)
@@ -197,17 +230,7 @@ bool SettingsFile::readBool(const QString& section, const QString& key, bool def
 
 void SettingsFile::writeString(const QString& section, const QString& key, const QString& value)
 {
-    const QFileInfo info(m_path);
-    // A settings file the user made read-only stays as it is.
-    if (info.exists() && !(info.permissions() & QFileDevice::WriteOwner))
-        throw SettingsWriteError(m_path);
-
-    // Only a regular file is rewritten, and only one that could be read whole: anything else
-    // (a FIFO, a device, a file too large to be settings) would be lost or never end.
-    const RegularFileContents contents = readSettingsBytes(m_path);
-    if (!contents.ok() && contents.status != RegularFileContents::Status::Missing)
-        throw SettingsWriteError(m_path);
-    FileLines file = contents.ok() ? splitLines(contents.bytes) : FileLines{};
+    FileLines file = linesForRewrite(m_path);
     const QString entry = key + u'=' + value;
 
     // Find the first section of that name, and the key within it.
@@ -241,17 +264,65 @@ void SettingsFile::writeString(const QString& section, const QString& key, const
             file.lines.append(entry);
         }
     }
+    commitLines(m_path, file, file.endsWithNewline || !replaced);
+}
 
-    QDir().mkpath(info.absolutePath());
-    QSaveFile out(m_path);
-    if (!out.open(QIODevice::WriteOnly))
-        throw SettingsWriteError(m_path);
-    QString text = file.lines.join(file.eol);
-    if (file.endsWithNewline || !replaced)
-        text += file.eol;
-    const QByteArray bytes = text.toUtf8();
-    if (out.write(bytes) != bytes.size() || !out.commit())
-        throw SettingsWriteError(m_path);
+SettingsFile::Entries SettingsFile::readSection(const QString& section) const
+{
+    Entries entries;
+    const auto file = readLines(m_path);
+    if (!file)
+        return entries;
+    bool inSection = false;
+    for (const QString& raw : file->lines) {
+        const ParsedLine line = parseLine(raw);
+        if (line.kind == ParsedLine::Kind::Section) {
+            if (inSection)
+                break;
+            inSection = sameName(line.name, section);
+        } else if (inSection && line.kind == ParsedLine::Kind::Entry) {
+            const bool known = std::any_of(entries.cbegin(), entries.cend(), [&](const auto& e) {
+                return sameName(e.first, line.name);
+            });
+            if (!known)
+                entries.append({line.name, line.value.left(MaxStringLength)});
+        }
+    }
+    return entries;
+}
+
+void SettingsFile::writeSection(const QString& section, const Entries& entries)
+{
+    FileLines file = linesForRewrite(m_path);
+    QStringList block{u'[' + section + u']'};
+    for (const auto& [key, value] : entries)
+        block.append(key + u'=' + value);
+
+    // The first section of that name runs to the next section header.
+    qsizetype begin = -1;
+    qsizetype end = file.lines.size();
+    for (qsizetype i = 0; i < file.lines.size(); ++i) {
+        const ParsedLine line = parseLine(file.lines[i]);
+        if (line.kind != ParsedLine::Kind::Section)
+            continue;
+        if (begin >= 0) {
+            end = i;
+            break;
+        }
+        if (sameName(line.name, section))
+            begin = i;
+    }
+    if (begin < 0) {
+        file.lines.append(block);
+    } else {
+        // Blank lines before the next section stay, as a separator.
+        while (end > begin + 1 && file.lines[end - 1].trimmed().isEmpty())
+            --end;
+        file.lines.remove(begin, end - begin);
+        for (qsizetype i = 0; i < block.size(); ++i)
+            file.lines.insert(begin + i, block[i]);
+    }
+    commitLines(m_path, file, true);
 }
 
 void SettingsFile::writeInteger(const QString& section, const QString& key, int value)

@@ -2,6 +2,8 @@
 
 #include "settings/SettingsKeys.h"
 
+#include <QList>
+#include <QPair>
 #include <QString>
 
 #include <stdexcept>
@@ -48,6 +50,14 @@ public:
     void writeString(const QString& section, const QString& key, const QString& value);
     void writeInteger(const QString& section, const QString& key, int value);
     void writeBool(const QString& section, const QString& key, bool value);
+
+    using Entries = QList<QPair<QString, QString>>;
+    /// Every key of the first section of that name with its value (each at most 2047
+    /// characters), in file order; the first of duplicate keys wins. Empty when there is none.
+    Entries readSection(const QString& section) const;
+    /// Replaces the first section of that name with entries (or adds it at the end) in one
+    /// atomic write; every other line stays as it was.
+    void writeSection(const QString& section, const Entries& entries);
 
     /// Reads of a key with the default every reader agrees on.
     int read(const Keys::IntKey& k) const;

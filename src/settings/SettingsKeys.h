@@ -121,8 +121,7 @@ inline constexpr IntKey ToServer{Section, "toserver", 1};
 inline constexpr StringKey Port{Section, "port", "80"};
 inline constexpr StringKey Timeout{Section, "timeout", "10000"};
 inline constexpr StringKey Proxy{Section, "proxy", ""};
-// The user's e-mail address, which the lookup hands to the server: servers refuse anonymous
-// lookups.
+// Sent to the server in the hello; today's servers refuse programs that send no address.
 inline constexpr StringKey Email{Section, "email", ""};
 } // namespace Freedb
 

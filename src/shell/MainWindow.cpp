@@ -2,6 +2,9 @@
 
 #include "components/IAudioCDGrabber2.h"
 #include "components/IAudioFile2.h"
+#include "components/IFreeDBInformation2.h"
+#include "components/lookup/FreeDBLog.h"
+#include "components/lookup/TFreeDBInformation2.h"
 #include "components/skin/ISkin.h"
 #include "rip/EncoderConfiguration.h"
 #include "rip/TrackRecords.h"
@@ -27,6 +30,7 @@ namespace {
 
 const QString NotAudioCd = QStringLiteral("The disc is not Audio CD!");
 constexpr int ProgressBarWidth = 584;
+constexpr int FreeDBQueryMode = 1;
 
 enum Column { CaptionColumn, ArtistColumn, AlbumColumn, TimeColumn, StatusColumn, PathColumn };
 
@@ -50,6 +54,9 @@ Tfm_main::Tfm_main(MainWindowParts parts, QWidget* parent)
                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_parts(std::move(parts)), m_grabber(m_parts.grabber.get())
 {
+    if (!m_parts.freeDBInformation)
+        m_parts.freeDBInformation = std::make_unique<TFreeDBInformation2>(m_parts.settingsPath);
+    m_freeDBInformation = m_parts.freeDBInformation.get();
     setObjectName(QStringLiteral("fm_main"));
     setWindowTitle(QStringLiteral("Ripwell Maker"));
     setFixedSize(611, 452);
@@ -64,6 +71,10 @@ Tfm_main::Tfm_main(MainWindowParts parts, QWidget* parent)
     connect(m_grabber, &IAudioCDGrabber2::OnOperationProgress, this, [this](double percent) {
         runHandler([this, percent] { AudioCDGrabber21OperationProgress(percent); });
     });
+    connect(m_grabber, &IAudioCDGrabber2::OnFreeDBQueryStatus, this, [this](int status) {
+        runHandler([this, status] { AudioCDGrabber21FreeDBQueryStatus(status); });
+    });
+    connect(m_freeDBInformation, &IFreeDBInformation2::logLine, this, &Tfm_main::appendFreeDBLog);
     connect(m_grabber, &IAudioCDGrabber2::grabFailed, this, [this](const QString& message) {
         m_grabFailure = message.isEmpty() ? QStringLiteral("The read ended early.") : message;
         m_grabbing = false;
@@ -647,7 +658,43 @@ void Tfm_main::StopPlay()
 
 void Tfm_main::RunFreeDBLookup()
 {
-    // The disc lookup is added here with its own work.
+    if (!AudioCDPresent()) {
+        m_parts.prompter->information(this, NotAudioCd);
+        return;
+    }
+    if (m_freedbWindow) {
+        Tfm_dir* dir = dirDialog();
+        connect(dir, &Tfm_dir::retryClicked, this, &Tfm_main::edt_retryClick, Qt::UniqueConnection);
+        dir->showFreeDBInfo(this, true);
+    }
+    m_grabber->QueryFreeDB(*m_freeDBInformation, FreeDBQueryMode);
+}
+
+void Tfm_main::edt_retryClick()
+{
+    // The same query again; the log keeps what it shows.
+    runHandler([this] { m_grabber->QueryFreeDB(*m_freeDBInformation, FreeDBQueryMode); });
+}
+
+void Tfm_main::AudioCDGrabber21FreeDBQueryStatus(int status)
+{
+    const QStringList lines = freeDBStatusLines(status);
+    if (lines.isEmpty())
+        return;
+    for (const QString& line : lines)
+        appendFreeDBLog(line);
+    // The log repaints while the lookup goes on.
+    QCoreApplication::processEvents();
+    // The fetched texts come in with a full read of the disc; during a run or while the tag
+    // editor is open the read waits for them.
+    if (status == FreeDBStatus::Loaded)
+        ReadDiscToList();
+}
+
+void Tfm_main::appendFreeDBLog(const QString& line)
+{
+    // Silent lookups write to the log as well; it is cleared when the window opens.
+    dirDialog()->appendLog(line);
 }
 
 void Tfm_main::buildSettingsDialog()

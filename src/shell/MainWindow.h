@@ -3,6 +3,7 @@
 #include "components/IAudioCDGrabber2.h"
 #include "components/IAudioFile2LameEnc.h"
 #include "components/IAudioPlayer2.h"
+#include "components/IFreeDBInformation2.h"
 #include "components/skin/ISkin.h"
 #include "rip/CDFreedinfo.h"
 #include "rip/OutputFormatNumber.h"
@@ -34,6 +35,9 @@ struct MainWindowParts
     std::unique_ptr<IPrompter> prompter;
     QString settingsPath; // the settings file
     QString skinPath;     // the skin file; empty: none was found
+    /// The disc lookup; empty: the lookup over the network and the local file that the
+    /// settings file's Freedb section configures.
+    std::unique_ptr<IFreeDBInformation2> freeDBInformation;
 };
 
 /// The main window: the skinned face, the track list of the disc in the drive, and the dispatch
@@ -79,6 +83,8 @@ public:
     void StopPlay();
     void TogglePause();
     void RunFreeDBLookup();
+    /// The lookup's statuses: their lines go to the log; Loaded re-reads the disc.
+    void AudioCDGrabber21FreeDBQueryStatus(int status);
 
     /// Every exception that reaches the event loop.
     void ApplicationEvents1Exception(const QString& message);
@@ -140,6 +146,8 @@ private:
     void showSettings();
     void buildSettingsDialog();
     void showTagEditor();
+    void appendFreeDBLog(const QString& line);
+    void edt_retryClick();
     bool rereadHeldBack() const;
     void rereadIfHeldBack();
     void FormCloseQuery();
@@ -151,6 +159,7 @@ private:
 
     MainWindowParts m_parts;
     IAudioCDGrabber2* m_grabber;
+    IFreeDBInformation2* m_freeDBInformation; // FreeDBInformation21
     std::unique_ptr<SettingsFile> m_settings;
     QTreeWidget* m_lv = nullptr;
     QMenu* m_popupMenu1 = nullptr;

@@ -20,6 +20,7 @@ public:
     void ReadDisc() override {}
     void GrabToFile(const QString&) override {}
     void AbortGrab() override {}
+    void QueryFreeDB(IFreeDBInformation2&, int) override {}
     int DeviceCount() const override { return 0; }
     void CurrentDevice(int) override {}
     int currentDevice() const override { return 0; }

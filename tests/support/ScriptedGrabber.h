@@ -51,6 +51,7 @@ public:
         });
     }
     void AbortGrab() override { ++m_serial; }
+    void QueryFreeDB(IFreeDBInformation2&, int) override {}
 
     int TrackCount() const override { return static_cast<int>(m_sectors.size()); }
     void CurrentTrack(int index) override { m_track = index; }

@@ -10,6 +10,7 @@
 #include "components/IAudioFile2.h"
 
 #include <QThread>
+#include <QTimer>
 
 #include <atomic>
 
@@ -352,6 +353,59 @@ void TAudioCDGrabber2::setLoadedEntry(const QList<TrackTexts>& texts)
 void TAudioCDGrabber2::clearLoadedEntry()
 {
     m_loadedEntry.clear();
+}
+
+void TAudioCDGrabber2::QueryFreeDB(IFreeDBInformation2& info, int mode)
+{
+    Q_UNUSED(mode);
+    // One connection per lookup object: the statuses of queries in a row come through it in
+    // order.
+    disconnect(&info, nullptr, this, nullptr);
+    connect(&info, &IFreeDBInformation2::status, this,
+            [this](int status) { emit OnFreeDBQueryStatus(status); });
+    connect(&info, &IFreeDBInformation2::entryLoaded, this, &TAudioCDGrabber2::loadEntry);
+    if (m_audioTracks.isEmpty()) {
+        QTimer::singleShot(0, this, [this] { emit OnFreeDBQueryStatus(FreeDBStatus::NoEntry); });
+        return;
+    }
+    info.query(freeDBDisc());
+}
+
+FreeDBDisc TAudioCDGrabber2::freeDBDisc() const
+{
+    // Lookups count frames from the start of the disc: sector 0 lies after the 2-second lead-in.
+    constexpr int LeadIn = 150;
+    // Lead-out and lead-in of the first session, and the second session's pregap.
+    constexpr int SessionGap = 11400;
+    FreeDBDisc disc;
+    int shift = 0;
+    const bool image = m_device > 0 && currentDrive().isImage();
+    for (qsizetype i = 0; i < m_toc.tracks.size(); ++i) {
+        const TocTrack& track = m_toc.tracks.at(i);
+        // An image holds an Enhanced CD's data track right after the audio; a drive reports it
+        // in its own session, and the disc's entry is filed under that.
+        if (image && shift == 0 && !track.audio && i > 0 && m_toc.tracks.at(i - 1).audio)
+            shift = SessionGap;
+        disc.trackOffsets.append(track.firstSector + LeadIn + shift);
+    }
+    disc.leadOut = m_toc.leadOut + LeadIn + shift;
+    return disc;
+}
+
+void TAudioCDGrabber2::loadEntry(const FreeDBEntry& entry)
+{
+    // The entry names every track of the table of contents; the audio tracks take theirs.
+    if (entry.disc != freeDBDisc() || entry.tracks.size() != m_toc.tracks.size())
+        return;
+    QList<TrackTexts> texts;
+    for (qsizetype i = 0; i < m_toc.tracks.size(); ++i) {
+        if (!m_toc.tracks.at(i).audio)
+            continue;
+        const FreeDBTrack& track = entry.tracks.at(i);
+        texts.append({track.title, track.artist.isEmpty() ? entry.artist : track.artist,
+                      entry.album, entry.genre, entry.year});
+    }
+    setLoadedEntry(texts);
 }
 
 const Drive& TAudioCDGrabber2::driveAt(int number) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "components/IAudioCDGrabber2.h"
+#include "components/IFreeDBInformation2.h"
 #include "components/grabber/DiscToc.h"
 #include "components/grabber/Drive.h"
 #include "components/grabber/ReadOptions.h"
@@ -86,6 +87,13 @@ public:
 
     IAudioFile2* AudioFile() override;
 
+    /// Looks the disc of the last ReadDisc up; a disc changed before the entry arrives keeps its
+    /// own texts. An empty drive reports NoEntry.
+    void QueryFreeDB(IFreeDBInformation2& info, int mode) override;
+    /// The disc of the last ReadDisc as a lookup sees it; the data session of an Enhanced CD
+    /// image where a real drive reports it, after the gap between the sessions.
+    FreeDBDisc freeDBDisc() const;
+
     /// A disc image that cannot be read (a missing or unusable BIN, a cue sheet of another
     /// kind, a FIFO) is Empty here; driveProblem says why.
     DriveState driveState(int number) const override;
@@ -114,6 +122,7 @@ private:
     TrackTexts currentTexts() const;
     void forgetDisc();
     void onMediaChanged();
+    void loadEntry(const FreeDBEntry& entry);
     void startGrab(const TocTrack& track);
     void endGrab();
 

@@ -1,0 +1,28 @@
+#include "cli/DiscLookup.h"
+
+#include "components/IAudioCDGrabber2.h"
+#include "components/IFreeDBInformation2.h"
+#include "components/lookup/FreeDBLog.h"
+
+#include <QEventLoop>
+
+int lookUpDisc(IAudioCDGrabber2& grabber, IFreeDBInformation2& info,
+               const std::function<void(const QString&)>& log)
+{
+    QEventLoop loop;
+    int result = FreeDBStatus::NoEntry;
+    QObject::connect(&info, &IFreeDBInformation2::logLine, &loop, log);
+    QObject::connect(&grabber, &IAudioCDGrabber2::OnFreeDBQueryStatus, &loop, [&](int status) {
+        for (const QString& line : freeDBStatusLines(status))
+            log(line);
+        if (status == FreeDBStatus::Loaded || status == FreeDBStatus::NoEntry ||
+            status == FreeDBStatus::ConnectionFailed) {
+            result = status;
+            loop.quit();
+        }
+    });
+    grabber.QueryFreeDB(info, 1);
+    // The lookup's own time-out ends it, also when a server never answers.
+    loop.exec();
+    return result;
+}

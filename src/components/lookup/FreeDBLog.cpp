@@ -1,0 +1,22 @@
+#include "components/lookup/FreeDBLog.h"
+
+#include "components/IFreeDBInformation2.h"
+
+QStringList freeDBStatusLines(int status)
+{
+    switch (status) {
+    case FreeDBStatus::Connecting:
+        return {QStringLiteral("Connecting to  server...")};
+    case FreeDBStatus::Querying:
+        return {QStringLiteral("Quering for album entry...")};
+    case FreeDBStatus::Loaded:
+        return {QStringLiteral("FreeDB information loaded"),
+                QStringLiteral("Refresh CD information...")};
+    case FreeDBStatus::ConnectionFailed:
+        return {QStringLiteral("Connection failed!")};
+    case FreeDBStatus::NoEntry:
+        return {QStringLiteral("No FreeDB information available for this CD!")};
+    default:
+        return {};
+    }
+}

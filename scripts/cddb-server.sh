@@ -7,8 +7,9 @@
 CDDB_SERVER_PID=
 
 start_cddb_server() {
-    local dir=$1
-    mkdir -p "$dir"
+    local dir
+    # Absolute: the tests run in folders of their own.
+    dir=$(mkdir -p "$1" && cd "$1" && pwd)
     rm -f "$dir/port"
     python3 "$(dirname "${BASH_SOURCE[0]}")/../tests/fixtures/cddb_server.py" "$dir" \
         2>"$dir/server.log" &

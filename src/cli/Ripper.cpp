@@ -73,6 +73,7 @@ Ripper::~Ripper()
 QString Ripper::prepare()
 {
     const int count = m_grabber.TrackCount();
+    m_discTracks = count;
     QList<int> numbers = m_options.tracks;
     if (numbers.isEmpty())
         for (int n = 1; n <= count; ++n)
@@ -277,7 +278,7 @@ void Ripper::finishTrack(RipTrack& track)
         track.path =
             finishTrackFile(track.partial, track.path,
                             {track.directory, track.row.caption, m_extension, track.number},
-                            tagRecordFor(track.row.record, track.number),
+                            tagRecordFor(track.row.record, track.number, m_discTracks),
                             [this](const QString& path) { return isTaken(path); });
     } catch (const std::exception& e) {
         failTrack(track, errorText(e));

@@ -12,10 +12,11 @@ struct OptionSpec
 };
 
 constexpr OptionSpec Specs[] = {
-    {"l", "list", false},       {"d", "drive", true},        {"f", "format", true},
-    {"t", "tracks", true},      {"o", "output", true},       {nullptr, "scheme", true},
-    {nullptr, "lookup", false}, {"j", "jobs", true},         {"q", "quiet", false},
-    {"h", "help", false},       {nullptr, "version", false},
+    {"l", "list", false},       {"d", "drive", true},          {"f", "format", true},
+    {"t", "tracks", true},      {"o", "output", true},         {nullptr, "scheme", true},
+    {nullptr, "lookup", false}, {"j", "jobs", true},           {"q", "quiet", false},
+    {"h", "help", false},       {nullptr, "version", false},   {nullptr, "no-log", false},
+    {nullptr, "no-cue", false}, {nullptr, "test-copy", false},
 };
 
 const OptionSpec* findOption(const QString& arg)
@@ -76,6 +77,12 @@ QString apply(CliOptions& o, const QString& name, const QString& value)
         o.help = true;
     else if (name == u"version")
         o.version = true;
+    else if (name == u"no-log")
+        o.log = false;
+    else if (name == u"no-cue")
+        o.cue = false;
+    else if (name == u"test-copy")
+        o.testCopy = true;
     else if (name == u"drive") {
         if (value.isEmpty())
             return QStringLiteral("--drive needs a drive number or a disc image path");
@@ -192,6 +199,9 @@ QString cliUsage()
         "      --scheme none|artist|album|artist-album   folder scheme (default: Main/Output)\n"
         "      --lookup            look the disc up in CDDB first (the Freedb settings)\n"
         "  -j, --jobs N            tracks encoded at once (default: the number of cores)\n"
+        "      --test-copy         read each track twice and compare the CRCs\n"
+        "      --no-log            write no rip log\n"
+        "      --no-cue            write no cue sheet\n"
         "  -q, --quiet             no progress output\n"
         "  -h, --help              this text\n"
         "      --version           the program's version\n"
@@ -199,6 +209,9 @@ QString cliUsage()
         "Every other setting (WMA format, MP3, Ogg, WAV and FLAC options, read mode, retries,\n"
         "error action) comes from the settings file the window uses.\n"
         "\n"
-        "Exit codes: 0 all tracks ripped, 1 some track failed, 2 usage error,\n"
+        "A rip log and a cue sheet named after the album go in the folder of the first track.\n"
+        "\n"
+        "Exit codes: 0 all tracks ripped, 1 some track failed or its test and copy CRCs\n"
+        "differ, 2 usage error,\n"
         "3 no drive, empty drive or no audio disc, 130 interrupted.\n");
 }

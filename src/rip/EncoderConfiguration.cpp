@@ -198,12 +198,19 @@ int storedFlacLevel(const SettingsFile& settings)
     return stored >= 0 && stored <= 8 ? stored : Keys::Flac::Compression.def;
 }
 
-void applyGrabOptions(const SettingsFile& settings, IAudioCDGrabber2& grabber)
+StoredGrabOptions storedGrabOptions(const SettingsFile& settings)
 {
     // Format/mode and retries default to 1 here; the settings dialog shows 0 and 5 when unset.
     const Keys::IntKey mode{Keys::Format::Section, Keys::Format::Mode, 1};
     const Keys::IntKey retries{Keys::Format::Section, Keys::Format::Retries, 1};
-    grabber.GrabMode(position(settings, mode, GrabModes));
-    grabber.ReadRetries(settings.read(retries));
-    grabber.ErrorAction(position(settings, Keys::Format::Stop, ErrorActions));
+    return {position(settings, mode, GrabModes), settings.read(retries),
+            position(settings, Keys::Format::Stop, ErrorActions)};
+}
+
+void applyGrabOptions(const SettingsFile& settings, IAudioCDGrabber2& grabber)
+{
+    const StoredGrabOptions options = storedGrabOptions(settings);
+    grabber.GrabMode(options.mode);
+    grabber.ReadRetries(options.retries);
+    grabber.ErrorAction(options.errorAction);
 }

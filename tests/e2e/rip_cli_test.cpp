@@ -191,7 +191,7 @@ TEST_F(RipCliTest, TwoJobsWriteTheSameFilesAsOne)
     }
 }
 
-TEST_F(RipCliTest, InterruptHangUpAndTerminateRemoveUnfinishedFiles)
+TEST_F(RipCliTest, InterruptHangUpAndTerminateRemoveUnfinishedFilesAndLeaveALogThatSaysSo)
 {
     const QString cue = makeDisc(QStringLiteral("long"), {120, 120});
     for (const auto& [jobs, signal] : {std::pair{"1", SIGINT}, std::pair{"2", SIGINT},
@@ -208,7 +208,12 @@ TEST_F(RipCliTest, InterruptHangUpAndTerminateRemoveUnfinishedFiles)
         ASSERT_TRUE(process.waitForFinished(30000));
         EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << signal;
         EXPECT_EQ(process.exitCode(), 130) << process.readAllStandardError().toStdString();
-        EXPECT_TRUE(filesBelow(dest).isEmpty()) << filesBelow(dest).join(u' ').toStdString();
+        // Only the log stays, and it tells what happened.
+        ASSERT_EQ(filesBelow(dest), QStringList{QStringLiteral("Live Bootleg.log")});
+        const QString log = QString::fromUtf8(readAll(dest + QStringLiteral("/Live Bootleg.log")));
+        EXPECT_TRUE(log.contains(QStringLiteral("Result: Failed: interrupted")))
+            << log.toStdString();
+        EXPECT_TRUE(log.contains(QStringLiteral("the rip was interrupted."))) << log.toStdString();
     }
     EXPECT_TRUE(filesBelow(tmp()).isEmpty());
 }

@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
-# Rips a 40-minute synthesised disc image to WMA, MP3 and Ogg Vorbis at 128 kbps with
-# tunecrest-rip (--jobs 1 and --jobs 2), and in the same run with the pipeline a user would use
-# instead: cd-paranoia reading each track into ffmpeg (wmav2), lame or oggenc.
-# Prints x real time, our/their ratios and peak memory.
+# Rips a 40-minute synthesised disc image to WMA, MP3 and Ogg Vorbis at 128 kbps and to FLAC
+# (level 5) with tunecrest-rip (--jobs 1 and --jobs 2), and in the same run with the pipeline a
+# user would use instead: cd-paranoia reading each track into ffmpeg (wmav2), lame, oggenc or
+# flac -5. Prints x real time, our/their ratios and peak memory.
 #
 #   bash bench/rip_bench.sh [BUILD_DIR] [MINUTES] [RUNS]
 # Each figure is the best of RUNS runs (default 2), since a shared machine's timings wander.
+# FORMATS (default "wma mp3 ogg flac") picks the formats.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${1:-build}
 MINUTES=${2:-40}
 RUNS=${3:-2}
+FORMATS=${FORMATS:-wma mp3 ogg flac}
 TRACKS=10
 RIP="$BUILD/src/tunecrest-rip"
 MAKE_DISC="$BUILD/tests/fixtures/tunecrest-make-disc"
@@ -24,7 +26,8 @@ IMAGE="$WORK/bench.cue"
 "$MAKE_DISC" --minutes "$MINUTES" --tracks "$TRACKS" "$IMAGE" >/dev/null
 AUDIO_SECONDS=$((MINUTES * 60))
 
-# Settings: defaults (128 kbps for all three formats, Synch reads), in a folder of their own.
+# Settings: defaults (128 kbps for the lossy formats, FLAC level 5, Synch reads), in a folder of
+# their own.
 export XDG_CONFIG_HOME="$WORK/cfg"
 mkdir -p "$XDG_CONFIG_HOME"
 
@@ -54,6 +57,7 @@ their_pipeline() {
         wma) cd-paranoia -q -d "$IMAGE" "$n" - | ffmpeg -loglevel error -i - -c:a wmav2 -b:a 128k "$out/$n.wma" ;;
         mp3) cd-paranoia -q -d "$IMAGE" "$n" - | lame --quiet -b 128 - "$out/$n.mp3" ;;
         ogg) cd-paranoia -q -d "$IMAGE" "$n" - | oggenc -Q -b 128 -o "$out/$n.ogg" - ;;
+        flac) cd-paranoia -q -d "$IMAGE" "$n" - | flac -s -5 -o "$out/$n.flac" - ;;
         esac
     done
 }
@@ -65,7 +69,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b / a }'; }
 
 echo "Rip benchmark: ${MINUTES} min disc image, ${TRACKS} tracks, $(nproc) cores, best of $RUNS"
 printf '%-5s %12s %12s %12s %10s %10s %14s %8s\n' format "ours -j1" "ours -j2" theirs "j1/theirs" "j2/j1" "peak MB j1/j2" theirs_MB
-for format in wma mp3 ogg; do
+for format in $FORMATS; do
     time_run t1 m1 "$WORK/out" "$RIP" -q -d "$IMAGE" -f "$format" -j 1 -o "$WORK/out"
     time_run t2 m2 "$WORK/out" "$RIP" -q -d "$IMAGE" -f "$format" -j 2 -o "$WORK/out"
     time_run t3 m3 "$WORK/out" bash -c "their_pipeline $format '$WORK/out'"

@@ -20,6 +20,9 @@ struct CliOptions
     bool lookup = false;
     int jobs = 0; // 0: the number of cores
     bool quiet = false;
+    bool log = true;       // a rip log beside the files
+    bool cue = true;       // a cue sheet beside the files
+    bool testCopy = false; // each track read twice, the CRCs compared
     bool help = false;
     bool version = false;
 };

@@ -164,6 +164,12 @@ void ProgressReporter::summary(const std::vector<RipTrack>& tracks, double wallS
                          .arg(formatSize(track.size), 9)
                          .arg(QString::number(track.elapsed, 'f', 1), 6)
                          .arg(printable(track.path));
+            if (track.record.crcMismatch())
+                m_out << QStringLiteral("      test and copy CRCs differ (copy %1, test %2)\n")
+                             .arg(track.record.copy->crc, 8, 16, QLatin1Char('0'))
+                             .arg(track.record.test->crc, 8, 16, QLatin1Char('0'));
+            else if (!track.record.error.isEmpty())
+                m_out << QStringLiteral("      %1\n").arg(printable(track.record.error));
         } else {
             m_out << QStringLiteral("  %1  FAILED: %2\n")
                          .arg(track.number, 2)

@@ -11,6 +11,7 @@
 #include "rip/TrackFile.h"
 #include "settings/SettingsFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -73,6 +74,13 @@ Ripper::~Ripper()
 QString Ripper::prepare()
 {
     const int count = m_grabber.TrackCount();
+    m_discTracks = count;
+    const QString discId = m_record.discId;
+    m_record = beginRipRecord(m_settings, m_grabber, m_options.outputFormat);
+    m_record.discId = discId;
+    m_record.program = QCoreApplication::applicationName();
+    m_record.version = QCoreApplication::applicationVersion();
+    m_record.testCopy = m_options.testCopy;
     QList<int> numbers = m_options.tracks;
     if (numbers.isEmpty())
         for (int n = 1; n <= count; ++n)
@@ -85,8 +93,18 @@ QString Ripper::prepare()
         RipTrack track;
         track.number = number;
         track.row = readTrackRow(m_grabber, number - 1);
+        track.record = trackRecordFor(m_record, m_grabber, number, track.row.record.Title,
+                                      track.row.record.Artist);
         m_totalSeconds += track.row.seconds();
         m_tracks.push_back(std::move(track));
+    }
+    if (!m_tracks.empty()) {
+        const CDFreedinfo& disc = m_tracks.front().row.record;
+        m_record.album = disc.Album;
+        m_record.performer = disc.Artist;
+        m_record.genre = disc.Genre;
+        m_record.year = disc.Year;
+        m_record.comment = disc.Comment;
     }
     return {};
 }
@@ -190,9 +208,38 @@ void Ripper::onGrabProgress(double percent)
     if (percent < 100.0)
         return;
     m_reading = -1;
-    readComplete(track);
+    if (track.testing) {
+        testReadEnded(track, {});
+    } else {
+        track.record.copy = m_grabber.lastGrabReport();
+        readComplete(track);
+        if (m_options.testCopy && track.state != RipTrack::State::Failed && !m_interrupted)
+            startTestRead(track);
+    }
     readNext();
     checkFinished();
+}
+
+void Ripper::startTestRead(RipTrack& track)
+{
+    // The second read only computes its CRC: nothing is written or spooled.
+    try {
+        m_grabber.CurrentTrack(track.number - 1);
+        track.testing = true;
+        m_grabber.TestRead();
+        m_reading = static_cast<int>(&track - m_tracks.data());
+    } catch (const std::exception& e) {
+        testReadEnded(track, errorText(e));
+    }
+}
+
+void Ripper::testReadEnded(RipTrack& track, const QString& error)
+{
+    track.testing = false;
+    if (error.isEmpty())
+        track.record.test = m_grabber.lastGrabReport();
+    else
+        track.record.error = QStringLiteral("the test read failed: ") + error;
 }
 
 void Ripper::onGrabFailed(const QString& message)
@@ -201,8 +248,16 @@ void Ripper::onGrabFailed(const QString& message)
         return;
     RipTrack& track = m_tracks[static_cast<std::size_t>(m_reading)];
     m_reading = -1;
+    const QString reason = message.isEmpty() ? QStringLiteral("the read ended early") : message;
+    if (track.testing) {
+        testReadEnded(track, reason);
+        readNext();
+        checkFinished();
+        return;
+    }
+    track.record.copy = m_grabber.lastGrabReport();
     closeAudioFile();
-    failTrack(track, message.isEmpty() ? QStringLiteral("the read ended early") : message);
+    failTrack(track, reason);
     readNext();
     checkFinished();
 }
@@ -277,7 +332,7 @@ void Ripper::finishTrack(RipTrack& track)
         track.path =
             finishTrackFile(track.partial, track.path,
                             {track.directory, track.row.caption, m_extension, track.number},
-                            tagRecordFor(track.row.record, track.number),
+                            tagRecordFor(track.row.record, track.number, m_discTracks),
                             [this](const QString& path) { return isTaken(path); });
     } catch (const std::exception& e) {
         failTrack(track, errorText(e));
@@ -329,7 +384,12 @@ void Ripper::interrupt(int exitCode)
     if (m_reading >= 0) {
         m_grabber.AbortGrab();
         closeAudioFile();
-        m_tracks[static_cast<std::size_t>(m_reading)].state = RipTrack::State::Failed;
+        RipTrack& track = m_tracks[static_cast<std::size_t>(m_reading)];
+        // A track under its test read has its file already; only the test is lost.
+        if (track.testing)
+            testReadEnded(track, QStringLiteral("interrupted"));
+        else
+            track.state = RipTrack::State::Failed;
         m_reading = -1;
     }
     checkFinished();
@@ -350,15 +410,44 @@ void Ripper::checkFinished()
             track.spool.reset();
             removePartial(track);
         }
+        writeReports();
         emit finished(m_exitCode);
         return;
     }
     m_reporter.summary(m_tracks, m_clock.elapsed() / 1000.0);
     m_exitCode = ExitCode::Ok;
     for (const RipTrack& track : m_tracks)
-        if (track.state != RipTrack::State::Done)
+        if (track.state != RipTrack::State::Done || !track.record.error.isEmpty() ||
+            track.record.crcMismatch())
             m_exitCode = ExitCode::TrackFailed;
+    writeReports();
     emit finished(m_exitCode);
+}
+
+void Ripper::writeReports()
+{
+    if (!m_options.log && !m_options.cue)
+        return;
+    RipRecord record = m_record;
+    bool failed = false;
+    for (const RipTrack& track : m_tracks) {
+        RipTrackRecord entry = track.record;
+        const bool done = track.state == RipTrack::State::Done;
+        entry.file = done ? track.path : QString();
+        if (!done && entry.error.isEmpty())
+            entry.error = !track.error.isEmpty() ? track.error
+                          : m_interrupted        ? QStringLiteral("interrupted")
+                                                 : QStringLiteral("not read");
+        failed = failed || !entry.ok();
+        record.tracks.append(entry);
+    }
+    record.outcome = m_interrupted ? RipRecord::Outcome::Interrupted
+                     : failed      ? RipRecord::Outcome::Failed
+                                   : RipRecord::Outcome::Complete;
+    const QString fallback = m_tracks.empty() || m_tracks.front().directory.isEmpty()
+                                 ? QDir(m_root).absolutePath() + PathSeparator
+                                 : m_tracks.front().directory;
+    m_reportError = writeRipReports(record, fallback, m_options.log, m_options.cue);
 }
 
 RipProgress Ripper::progress(double currentPercent) const

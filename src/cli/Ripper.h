@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/CliOptions.h"
+#include "rip/RipLog.h"
 #include "rip/TrackRecords.h"
 
 #include <QElapsedTimer>
@@ -46,6 +47,8 @@ struct RipTrack
     QElapsedTimer clock; // runs from the start of its read
     double elapsed = 0;  // wall seconds from the start of its read to its tagged file
     std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
+    RipTrackRecord record; // what the log and the cue sheet say of it
+    bool testing = false;  // its test read is under way
 };
 
 /// How far the whole rip is.
@@ -90,6 +93,10 @@ public:
     void interrupt(int exitCode = ExitCode::Interrupted);
 
     const std::vector<RipTrack>& tracks() const { return m_tracks; }
+    /// The disc's CDDB id, for the log and the cue sheet.
+    void setDiscId(const QString& discId) { m_record.discId = discId; }
+    /// What writing the log or the cue sheet failed on; empty when nothing did.
+    const QString& reportError() const { return m_reportError; }
     /// Why the rip could not start; empty when it did.
     const QString& startError() const { return m_startError; }
 
@@ -104,6 +111,9 @@ private:
     void chooseOutputPath(RipTrack& track);
     bool isTaken(const QString& path) const;
     void onGrabProgress(double percent);
+    void startTestRead(RipTrack& track);
+    void testReadEnded(RipTrack& track, const QString& error);
+    void writeReports();
     void onGrabFailed(const QString& message);
     void readComplete(RipTrack& track);
     void startEncoders();
@@ -127,7 +137,10 @@ private:
     QString m_root;
     QString m_extension;
     QString m_startError;
+    QString m_reportError;
+    RipRecord m_record;
     int m_scheme = 0;
+    int m_discTracks = 0;
     int m_jobs = 1;
     int m_running = 0;      // encoders at work
     int m_reading = -1;     // index of the track being read

@@ -10,6 +10,7 @@
 #include "components/audiofile/TAudioFile2.h"
 #include "components/audiofile/TAudioFile2LameEnc.h"
 #include "components/grabber/AudioCDGrabber.h"
+#include "components/lookup/CddbProtocol.h"
 #include "components/lookup/TFreeDBInformation2.h"
 #include "rip/EncoderConfiguration.h"
 #include "rip/TrackRecords.h"
@@ -178,6 +179,7 @@ int rip(const CliOptions& options)
                   {[] { return std::make_unique<TAudioFile2>(); },
                    [] { return std::make_unique<TAudioFile2LameEnc>(); }},
                   reporter, spool);
+    ripper.setDiscId(Cddb::discIdText(Cddb::discId(grabber.freeDBDisc())));
     const QString problem = ripper.prepare();
     if (!problem.isEmpty())
         return fail(ExitCode::Usage, problem);
@@ -192,6 +194,12 @@ int rip(const CliOptions& options)
     const int code = ripper.run();
     if (!ripper.startError().isEmpty())
         return fail(code, ripper.startError());
+    for (const RipTrack& track : ripper.tracks())
+        if (track.record.crcMismatch())
+            err() << "tunecrest-rip: track " << track.number
+                  << ": test and copy CRCs differ; the file is kept\n";
+    if (!ripper.reportError().isEmpty())
+        err() << "tunecrest-rip: warning: " << printable(ripper.reportError()) << '\n';
     if (outputClosed)
         err() << "tunecrest-rip: standard output was closed; unfinished files removed\n";
     else if (code == ExitCode::Interrupted)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -17,6 +18,15 @@ struct DriveDescription
     QString text1; // vendor, or "Disc Image"
     QString text2; // model, or the image's file name
     QString text3; // revision, or the image kind ("CUE", "TOC", "NRG", "ISO")
+};
+
+/// What the last read of a track found, for the rip log.
+struct GrabReport
+{
+    quint32 crc = 0;       // CRC-32 (zlib's) of the track's PCM as read, after the error action
+    int peak = 0;          // the largest sample magnitude, 0 .. 32768
+    QList<int> unreadable; // sectors (LSN) that could not be read, in order
+    bool complete = false; // the read reached the track's end
 };
 
 /// The CD grabber: finds drives, reads the disc, grabs a track into the audio file.
@@ -74,6 +84,20 @@ public:
     virtual QByteArray ReadBlock(int count) = 0;
 
     virtual IAudioFile2* AudioFile() = 0;
+
+    /// Reads the current track as GrabToFile does, without writing it anywhere: a test read,
+    /// for its report. Ends as a grab does.
+    virtual void TestRead() = 0;
+    /// The report of the last grab or test read, once it has ended (its last event delivered).
+    virtual GrabReport lastGrabReport() const = 0;
+    /// The disc's media catalogue number; empty when it has none.
+    virtual QString discCatalog() const = 0;
+    /// The current track's ISRC; empty when it has none.
+    virtual QString trackIsrc() const = 0;
+    /// The current track's first sector (INDEX 01, LSN) and the sectors of its pregap (INDEX 00
+    /// up to INDEX 01), which a grab of the track before it reads at its end.
+    virtual int trackStartSector() const = 0;
+    virtual int trackPregapSectors() const = 0;
 
     /// Starts looking the disc of the last ReadDisc up through info and returns at once. The
     /// statuses follow as OnFreeDBQueryStatus; once one reports Loaded, the track properties

@@ -161,6 +161,11 @@ void configureOgg(const SettingsFile& s, IAudioFile2& audioFile)
                                      bitrate(s, Ogg::MinBitrate), bitrate(s, Ogg::MaxBitrate), -1);
 }
 
+void configureFlac(const SettingsFile& s, IAudioFile2& audioFile)
+{
+    audioFile.SetFlacFormat(storedFlacLevel(s), s.read(Keys::Flac::Verify));
+}
+
 } // namespace
 
 void configureEncoder(const SettingsFile& settings, OutputFormatNumber outputFormat,
@@ -179,17 +184,33 @@ void configureEncoder(const SettingsFile& settings, OutputFormatNumber outputFor
     case OutputFormatNumber::OggVorbis:
         configureOgg(settings, audioFile);
         break;
+    case OutputFormatNumber::Flac:
+        configureFlac(settings, audioFile);
+        break;
     default:
         break;
     }
 }
 
-void applyGrabOptions(const SettingsFile& settings, IAudioCDGrabber2& grabber)
+int storedFlacLevel(const SettingsFile& settings)
+{
+    const int stored = settings.read(Keys::Flac::Compression);
+    return stored >= 0 && stored <= 8 ? stored : Keys::Flac::Compression.def;
+}
+
+StoredGrabOptions storedGrabOptions(const SettingsFile& settings)
 {
     // Format/mode and retries default to 1 here; the settings dialog shows 0 and 5 when unset.
     const Keys::IntKey mode{Keys::Format::Section, Keys::Format::Mode, 1};
     const Keys::IntKey retries{Keys::Format::Section, Keys::Format::Retries, 1};
-    grabber.GrabMode(position(settings, mode, GrabModes));
-    grabber.ReadRetries(settings.read(retries));
-    grabber.ErrorAction(position(settings, Keys::Format::Stop, ErrorActions));
+    return {position(settings, mode, GrabModes), settings.read(retries),
+            position(settings, Keys::Format::Stop, ErrorActions)};
+}
+
+void applyGrabOptions(const SettingsFile& settings, IAudioCDGrabber2& grabber)
+{
+    const StoredGrabOptions options = storedGrabOptions(settings);
+    grabber.GrabMode(options.mode);
+    grabber.ReadRetries(options.retries);
+    grabber.ErrorAction(options.errorAction);
 }

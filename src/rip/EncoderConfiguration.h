@@ -17,6 +17,20 @@ class SettingsFile;
 void configureEncoder(const SettingsFile& settings, OutputFormatNumber outputFormat,
                       IAudioFile2& audioFile, IAudioFile2LameEnc& lame, const QString& commandLine);
 
+/// The stored FLAC compression level; one outside 0 .. 8 stands for the default, as a list
+/// position outside its list does.
+int storedFlacLevel(const SettingsFile& settings);
+
+/// The stored read mode (0 Burst .. 3 Paranoid), retries and error action (0 Stop, 1 Silence,
+/// 2 Cut), each with its fallback.
+struct StoredGrabOptions
+{
+    int mode = 1;
+    int retries = 1;
+    int errorAction = 0;
+};
+StoredGrabOptions storedGrabOptions(const SettingsFile& settings);
+
 /// Hands the stored read mode (0 Burst .. 3 Paranoid, as stored), retries and error action to
 /// the grabber, in that order. Serves the start-up and the settings dialog's Ok alike, so the same
 /// stored choice always means the same mode.

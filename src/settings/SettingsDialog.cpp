@@ -95,7 +95,7 @@ struct Page
 };
 
 // The first four are the original pages and keep their positions.
-constexpr std::array<Page, 12> Pages{{
+constexpr std::array<Page, 13> Pages{{
     {"CD General", "Set CD General"},
     {"WMA Settings", "Set WMA Format"},
     {"CD Setings", "Set CD"},
@@ -108,6 +108,7 @@ constexpr std::array<Page, 12> Pages{{
     {"MP3 Command Line", "Set MP3 Command Line"},
     {"Ogg Vorbis", "Set Ogg Vorbis"},
     {"WAV", "Set WAV"},
+    {"FLAC", "Set FLAC"},
 }};
 
 QString text(const char* latin1)
@@ -398,10 +399,11 @@ void Tfm_set::buildWindow()
     QWidget* wav = buildWav();
     QWidget* wma = buildWma();
     QWidget* ogg = buildOgg();
+    QWidget* flac = buildFlac();
     QWidget* cdSet = buildCdSet();
     QWidget* freedb = buildFreedb();
-    m_pages = {buildCdGeneral(), wma,    cdSet,   freedb,         mp3General, mp3Vbr,
-               filter,           expert, presets, buildCommand(), ogg,        wav};
+    m_pages = {buildCdGeneral(), wma,     cdSet,          freedb, mp3General, mp3Vbr, filter,
+               expert,           presets, buildCommand(), ogg,    wav,        flac};
 
     auto* ok = named(new QPushButton(QStringLiteral("Ok"), this), "Ok");
     auto* defaults = named(new QPushButton(QStringLiteral("Default"), this), "Button2");
@@ -474,7 +476,13 @@ QWidget* Tfm_set::buildCdGeneral()
     }
     m_schemeButtons.front()->setChecked(true);
     layout->addWidget(output);
+    QCheckBox* log = check(page, "ck_log", "Write a rip log and cue sheet");
+    layout->addWidget(log);
     layout->addStretch();
+    // Default leaves this page alone, the log switch with it.
+    Binding logBinding = bind(log, Keys::Main::Log);
+    logBinding.reset = [] {};
+    m_bindings.push_back(logBinding);
     return page;
 }
 
@@ -839,6 +847,27 @@ QWidget* Tfm_set::buildOgg()
     m_bindings.push_back(bind(quality, Quality));
     m_bindings.push_back(bind(m_oggVbr, Vbr));
     m_bindings.push_back(bind(m_oggQuality, QualityMode));
+    return page;
+}
+
+QWidget* Tfm_set::buildFlac()
+{
+    QWidget* page = panel("gb_flac");
+    auto* layout = new QVBoxLayout(page);
+    QGroupBox* options = group(page, "GroupBox14", "FLAC Options:");
+    auto* optionsLayout = grid(options);
+    QComboBox* level =
+        combo(options, "cb_flac_compression",
+              texts({"0 (fastest)", "1", "2", "3", "4", "5 (default)", "6", "7", "8 (smallest)"}));
+    QCheckBox* verify = check(options, "ck_flac_verify", "Verify the encoded audio");
+    addRow(optionsLayout, 0, label(options, "Label40", "Compression level:"), level);
+    optionsLayout->addWidget(verify, 1, 0, 1, 2);
+    layout->addWidget(options);
+    layout->addStretch();
+
+    using namespace Keys::Flac;
+    m_bindings.push_back(bind(level, Compression));
+    m_bindings.push_back(bind(verify, Verify));
     return page;
 }
 

@@ -32,6 +32,10 @@ inline constexpr const char* Section = "Main";
 inline constexpr const char* Path = "Path";
 inline constexpr IntKey Driver{Section, "Driver", 0};
 inline constexpr IntKey Output{Section, "Output", 0};
+// A rip log and a cue sheet beside the files of every run.
+inline constexpr BoolKey Log{Section, "Log", true};
+// Each track read a second time and the CRCs of the two reads compared.
+inline constexpr BoolKey TestCopy{Section, "TestCopy", false};
 } // namespace Main
 
 namespace Format {
@@ -113,6 +117,12 @@ inline constexpr IntKey Quality{Section, "quality", 300};
 inline constexpr BoolKey Vbr{Section, "oggvbr", false};
 inline constexpr BoolKey QualityMode{Section, "oggquality", false};
 } // namespace Ogg
+
+namespace Flac {
+inline constexpr const char* Section = "flac";
+inline constexpr IntKey Compression{Section, "compression", 5};
+inline constexpr BoolKey Verify{Section, "verify", false};
+} // namespace Flac
 
 namespace Freedb {
 inline constexpr const char* Section = "Freedb";

@@ -181,6 +181,7 @@ void Tfm_main::buildMenus()
     formatItem("oMP31", QStringLiteral("To MP3"), OutputFormatNumber::Mp3);
     formatItem("oOgg1", QStringLiteral("To Ogg"), OutputFormatNumber::OggVorbis);
     formatItem("oWAV1", QStringLiteral("To WAV"), OutputFormatNumber::Wav);
+    formatItem("oFLAC1", QStringLiteral("To FLAC"), OutputFormatNumber::Flac);
     item(m_popupMenu1, "N2", QStringLiteral("Stop"), &Tfm_main::StopConversion);
     m_popupMenu1->addSeparator();
     item(m_popupMenu1, "Exit1", QStringLiteral("Exit"), &Tfm_main::Exit1Click);

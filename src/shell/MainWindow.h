@@ -17,6 +17,7 @@
 #include <memory>
 
 class IAudioFile2;
+struct RipRecord;
 class QEventLoop;
 class QMenu;
 class QTreeWidget;
@@ -152,7 +153,8 @@ private:
     void rereadIfHeldBack();
     void FormCloseQuery();
     void addTrackRow(int index);
-    void convertRow(int row, QString& lastDirectory);
+    void convertRow(int row, QString& lastDirectory, RipRecord& record);
+    void testReadRow(RipRecord& record);
     void waitForGrab();
     void setPlayStatus(const QString& status);
     QString playStatus() const;

@@ -4,16 +4,21 @@
 #include "components/IAudioFile2.h"
 #include "rip/EncoderConfiguration.h"
 #include "rip/OutputNaming.h"
+#include "rip/RipLog.h"
 #include "rip/TrackFile.h"
 #include "settings/SettingsDialog.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsKeys.h"
 #include "shell/Desktop.h"
 #include "shell/MainWindow.h"
 
+#include <QApplication>
 #include <QEventLoop>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTreeWidget>
+
+#include <algorithm>
 
 namespace {
 
@@ -61,6 +66,51 @@ private:
     QString m_path;
 };
 
+// The log and the cue sheet of a run, when Main/Log asks for them: begun before the first row,
+// written when the run ends, however it ends.
+class RunReports
+{
+public:
+    RunReports(const SettingsFile& settings, IAudioCDGrabber2& grabber, OutputFormatNumber format,
+               const TrackTable& table, const QList<int>& rows)
+        : m_enabled(settings.read(Keys::Main::Log))
+    {
+        if (!m_enabled)
+            return;
+        record = beginRipRecord(settings, grabber, format);
+        record.program = QApplication::applicationName();
+        record.version = QApplication::applicationVersion();
+        record.testCopy = settings.read(Keys::Main::TestCopy);
+        if (!rows.isEmpty()) {
+            const CDFreedinfo& disc = table.at(rows.front());
+            record.album = disc.Album;
+            record.performer = disc.Artist;
+            record.genre = disc.Genre;
+            record.year = disc.Year;
+            record.comment = disc.Comment;
+        }
+    }
+
+    /// Writes them into the folder of the first file, else into fallback; a failure to write
+    /// them is returned, the run's own outcome is not changed by it.
+    QString write(const QString& fallback, RipRecord::Outcome outcome)
+    {
+        if (!m_enabled || record.tracks.isEmpty())
+            return {};
+        record.outcome = outcome;
+        const bool failed = std::any_of(record.tracks.begin(), record.tracks.end(),
+                                        [](const RipTrackRecord& t) { return !t.ok(); });
+        if (outcome == RipRecord::Outcome::Complete && failed)
+            record.outcome = RipRecord::Outcome::Failed;
+        return writeRipReports(record, fallback, true, true);
+    }
+
+    RipRecord record;
+
+private:
+    bool m_enabled;
+};
+
 } // namespace
 
 void Tfm_main::ConvertChecked()
@@ -80,20 +130,28 @@ void Tfm_main::ConvertChecked()
     m_runActive = true;
     // With nothing checked there is no track folder: the output folder itself opens.
     QString lastDirectory = storedOutputPath(*m_settings);
+    RunReports reports(*m_settings, *m_grabber, m_outputFormat, m_trackTable, m_checkedRows);
     try {
         for (m_runPosition = 0; m_runPosition < m_checkedRows.size() && m_converting;
              ++m_runPosition)
-            convertRow(m_checkedRows[m_runPosition], lastDirectory);
+            convertRow(m_checkedRows[m_runPosition], lastDirectory, reports.record);
     } catch (...) {
         m_runActive = false;
+        // The error itself goes on to the handler; a log that cannot be written adds nothing.
+        reports.write(lastDirectory, RipRecord::Outcome::Failed);
         throw;
     }
     m_runActive = false;
+    const bool stopped = !m_converting;
     StopConversion();
+    const QString reportError = reports.write(
+        lastDirectory, stopped ? RipRecord::Outcome::Interrupted : RipRecord::Outcome::Complete);
     openWithDesktop(lastDirectory);
+    if (!reportError.isEmpty())
+        throw ComponentError(reportError);
 }
 
-void Tfm_main::convertRow(int row, QString& lastDirectory)
+void Tfm_main::convertRow(int row, QString& lastDirectory, RipRecord& record)
 {
     const CDFreedinfo& rowRecord = m_trackTable.at(row);
     const QString directory =
@@ -108,6 +166,9 @@ void Tfm_main::convertRow(int row, QString& lastDirectory)
     const QString path = outputFilePath(directory, caption, extension, trackNumber);
     if (m_outputFormat == OutputFormatNumber::RealMedia)
         return; // a format that produces nothing
+    record.tracks.append(
+        trackRecordFor(record, *m_grabber, trackNumber, rowRecord.Title, rowRecord.Artist));
+    RipTrackRecord& entry = record.tracks.back();
     configureEncoder(*m_settings, m_outputFormat, *m_audioFile, *m_parts.lame,
                      m_set->commandLine());
     if (m_audioFile->IsOpen())
@@ -121,13 +182,35 @@ void Tfm_main::convertRow(int row, QString& lastDirectory)
     waitForGrab();
     if (m_audioFile->IsOpen())
         m_audioFile->Close();
-    if (!m_grabFailure.isEmpty())
+    entry.copy = m_grabber->lastGrabReport();
+    if (!m_grabFailure.isEmpty()) {
+        entry.error = m_grabFailure;
         throw ComponentError(m_grabFailure);
+    }
+    if (!m_converting)
+        entry.error = QStringLiteral("stopped");
 
     // The texts as they stand now: the tag editor may have changed them during the grab.
-    finishTrackFile(partial, path, {directory, caption, extension, trackNumber},
-                    tagRecordFor(m_trackTable.at(row), trackNumber));
+    entry.file =
+        finishTrackFile(partial, path, {directory, caption, extension, trackNumber},
+                        tagRecordFor(m_trackTable.at(row), trackNumber, m_lv->topLevelItemCount()));
     unfinished.release();
+    if (record.testCopy && m_converting)
+        testReadRow(record);
+}
+
+void Tfm_main::testReadRow(RipRecord& record)
+{
+    // The second read only computes its CRC; the file stays whatever it finds.
+    RipTrackRecord& entry = record.tracks.back();
+    m_grabFailure.clear();
+    m_grabbing = true;
+    m_grabber->TestRead();
+    waitForGrab();
+    if (!m_grabFailure.isEmpty())
+        entry.error = QStringLiteral("the test read failed: ") + m_grabFailure;
+    else if (m_converting)
+        entry.test = m_grabber->lastGrabReport();
 }
 
 void Tfm_main::waitForGrab()

@@ -25,8 +25,9 @@ protected:
     QStringList ripArgs(const QString& cue, const QString& dest, const char* format,
                         const char* jobs) const
     {
-        return {QStringLiteral("-d"), cue,  QStringLiteral("-f"), QLatin1StringView(format),
-                QStringLiteral("-o"), dest, QStringLiteral("-j"), QLatin1StringView(jobs)};
+        return withoutReports({QStringLiteral("-d"), cue, QStringLiteral("-f"),
+                               QLatin1StringView(format), QStringLiteral("-o"), dest,
+                               QStringLiteral("-j"), QLatin1StringView(jobs)});
     }
 };
 

@@ -37,11 +37,12 @@ protected:
         writeAll(opener, "#!/bin/sh\necho \"$1\" >> \"$(dirname \"$0\")/opened.txt\"\n");
         ::chmod(QFile::encodeName(opener).constData(), 0755);
         m_path.set(path(QStringLiteral("bin")).toLocal8Bit() + ':' + m_path.original());
-        // Runs write below the test's folder; the lookups that disc changes start stay off the
-        // network (the local file only).
+        // Runs write below the test's folder, the audio files alone unless a test asks for the
+        // rip log and cue sheet; the lookups that disc changes start stay off the network (the
+        // local file only).
         writeAll(path(QStringLiteral("settings.ini")),
                  "[Main]\nPath=" + path(QStringLiteral("out")).toUtf8() +
-                     "\n[Freedb]\ntoserver=2\n");
+                     "\nLog=0\n[Freedb]\ntoserver=2\n");
     }
 
     QString makeDisc(const QString& name, const DiscFixture::DiscLayout& layout)

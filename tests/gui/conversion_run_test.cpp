@@ -139,6 +139,34 @@ TEST_F(ConversionRunTest, StoredWmaFormatsAndTheOtherFormats)
     EXPECT_EQ(wav, discAudio(1));
 }
 
+TEST_F(ConversionRunTest, ToFlacWithTestAndCopyWritesTheLogAndCueSheetWhenAsked)
+{
+    auto main = startedOnDisc({2, 1});
+    setSetting("Main", "Log", 1);
+    setSetting("Main", "TestCopy", 1);
+    main->popupMenu(1)->findChild<QAction*>(QStringLiteral("oFLAC1"))->trigger();
+    EXPECT_EQ(
+        filesBelow(out()),
+        (QStringList{QStringLiteral("Café Müller.flac"), QStringLiteral("Intro. Part One.flac"),
+                     QStringLiteral("Live Bootleg.cue"), QStringLiteral("Live Bootleg.log")}));
+    EXPECT_EQ(MediaProbe::decode(out() + QStringLiteral("/Café Müller.flac")), discAudio(1));
+    expectTags(out() + QStringLiteral("/Café Müller.flac"), QStringLiteral("Café Müller"),
+               QStringLiteral("2"));
+    const QString log = QString::fromUtf8(readAll(out() + QStringLiteral("/Live Bootleg.log")));
+    EXPECT_EQ(log.count(QStringLiteral("Result: Test and copy OK")), 2) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("the rip completed."))) << log.toStdString();
+    const QString cue = QString::fromUtf8(readAll(out() + QStringLiteral("/Live Bootleg.cue")));
+    EXPECT_TRUE(
+        cue.contains(QStringLiteral("FILE \"Intro. Part One.flac\" WAVE\r\n  TRACK 01 AUDIO")))
+        << cue.toStdString();
+    EXPECT_TRUE(cue.contains(QStringLiteral("FILE \"Café Müller.flac\" WAVE\r\n  TRACK 02 AUDIO")));
+
+    // Turned off, a run writes the audio files alone.
+    setSetting("Main", "Log", 0);
+    main->popupMenu(1)->findChild<QAction*>(QStringLiteral("oFLAC1"))->trigger();
+    EXPECT_EQ(filesBelow(out()).size(), 6);
+}
+
 TEST_F(ConversionRunTest, SecondRunIsNumberedAndUncheckedRowsAreSkipped)
 {
     auto main = startedOnDisc({1, 1, 1});

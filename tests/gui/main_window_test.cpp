@@ -198,11 +198,12 @@ TEST_F(MainWindowTest, DispatchByExactNameUnderItsGuards)
     QStringList items;
     for (const QAction* action : main->popupMenu(1)->actions())
         items << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    EXPECT_EQ(items,
-              (QStringList{QStringLiteral("Refresh"), QStringLiteral("FreeDB"), QStringLiteral("-"),
-                           QStringLiteral("To WMA"), QStringLiteral("To MP3"),
-                           QStringLiteral("To Ogg"), QStringLiteral("To WAV"),
-                           QStringLiteral("Stop"), QStringLiteral("-"), QStringLiteral("Exit")}));
+    EXPECT_EQ(
+        items,
+        (QStringList{QStringLiteral("Refresh"), QStringLiteral("FreeDB"), QStringLiteral("-"),
+                     QStringLiteral("To WMA"), QStringLiteral("To MP3"), QStringLiteral("To Ogg"),
+                     QStringLiteral("To WAV"), QStringLiteral("To FLAC"), QStringLiteral("Stop"),
+                     QStringLiteral("-"), QStringLiteral("Exit")}));
 }
 
 TEST_F(MainWindowTest, SkinButtonsTakeTheirClicks)

@@ -287,7 +287,7 @@ TEST_F(SettingsDialogTest, TheTreeShowsOnePageAtATimeWithItsCaption)
     auto main = started();
     EXPECT_EQ(m_set->windowTitle(), QStringLiteral("Settings"));
     auto* tree = find<QTreeWidget>("TreeView1");
-    ASSERT_EQ(tree->topLevelItemCount(), 12);
+    ASSERT_EQ(tree->topLevelItemCount(), 13);
     whileOpen(*main, [&] {
         EXPECT_EQ(m_set->windowTitle(), QStringLiteral("Set CD General"));
         EXPECT_TRUE(find<QWidget>("gb_cdgeneral")->isVisible());
@@ -301,14 +301,18 @@ TEST_F(SettingsDialogTest, TheTreeShowsOnePageAtATimeWithItsCaption)
     // The page last viewed comes back; an index outside the tree changes nothing.
     whileOpen(*main, [&] {
         EXPECT_EQ(m_set->windowTitle(), QStringLiteral("Set CD"));
-        m_set->showPage(12);
+        m_set->showPage(13);
         EXPECT_TRUE(find<QWidget>("gb_cdset")->isVisible());
-        const std::pair<const char*, const char*> extra[] = {
-            {"gb_mp3general", "Set MP3 General"}, {"gb_mp3vbr", "Set MP3 VBR"},
-            {"gb_filter", "Set MP3 Filter"},      {"gb_expert", "Set MP3 Expert"},
-            {"gb_presets", "Set MP3 Presets"},    {"gb_command", "Set MP3 Command Line"},
-            {"gb_ogg", "Set Ogg Vorbis"},         {"gb_wav", "Set WAV"}};
-        for (int i = 0; i < 8; ++i) {
+        const std::pair<const char*, const char*> extra[] = {{"gb_mp3general", "Set MP3 General"},
+                                                             {"gb_mp3vbr", "Set MP3 VBR"},
+                                                             {"gb_filter", "Set MP3 Filter"},
+                                                             {"gb_expert", "Set MP3 Expert"},
+                                                             {"gb_presets", "Set MP3 Presets"},
+                                                             {"gb_command", "Set MP3 Command Line"},
+                                                             {"gb_ogg", "Set Ogg Vorbis"},
+                                                             {"gb_wav", "Set WAV"},
+                                                             {"gb_flac", "Set FLAC"}};
+        for (int i = 0; i < 9; ++i) {
             tree->setCurrentItem(tree->topLevelItem(4 + i));
             EXPECT_EQ(m_set->windowTitle(), QLatin1StringView(extra[i].second));
             EXPECT_TRUE(find<QWidget>(extra[i].first)->isVisible());
@@ -336,7 +340,8 @@ TEST_F(SettingsDialogTest, TheFirstOkWithoutASettingsFileWritesEveryKey)
         click("Ok");
     });
     const std::map<const char*, std::vector<const char*>> keys{
-        {"Main", {"Path"}},
+        {"Main", {"Path", "Log"}},
+        {"flac", {"compression", "verify"}},
         {"Format", {"mode", "retries", "stop"}},
         {"mp3", {"bitrate", "channel", "frequency", "quality"}},
         {"MP3VBR", {"Coding Method", "vbr bitrate", "vbr quality", "vbrck", "semb"}},
@@ -358,6 +363,9 @@ TEST_F(SettingsDialogTest, TheFirstOkWithoutASettingsFileWritesEveryKey)
     EXPECT_EQ(stored("Format", "retries"), QStringLiteral("5"));
     EXPECT_EQ(stored("ogg", "quality"), QStringLiteral("300"));
     EXPECT_EQ(stored("Freedb", "timeout"), QStringLiteral("10000"));
+    EXPECT_EQ(stored("Main", "Log"), QStringLiteral("1"));
+    EXPECT_EQ(stored("flac", "compression"), QStringLiteral("5"));
+    EXPECT_EQ(stored("flac", "verify"), QStringLiteral("0"));
     EXPECT_EQ(stored("Main", "Driver"), QStringLiteral("<missing>"));
     EXPECT_EQ(stored("Main", "Output"), QStringLiteral("<missing>"));
 }
@@ -495,6 +503,27 @@ TEST_F(SettingsDialogTest, ChosenFormatsReachTheNextRun)
     const auto mp3 = MediaProbe::probe(path(QStringLiteral("out/Track.mp3")));
     ASSERT_TRUE(mp3);
     EXPECT_EQ(mp3->sampleRate, 16000);
+
+    // FLAC's page, and the rip log with the cue sheet turned on from the general page.
+    whileOpen(*main, [&] {
+        EXPECT_FALSE(find<QCheckBox>("ck_log")->isChecked());
+        EXPECT_EQ(find<QComboBox>("cb_flac_compression")->currentIndex(), 5);
+        choose("cb_flac_compression", 8);
+        click("ck_flac_verify");
+        click("ck_log");
+        click("Ok");
+    });
+    EXPECT_EQ(stored("flac", "compression"), QStringLiteral("8"));
+    EXPECT_EQ(stored("flac", "verify"), QStringLiteral("1"));
+    EXPECT_EQ(stored("Main", "Log"), QStringLiteral("1"));
+    main->convertTo(OutputFormatNumber::Flac);
+    const auto flac = MediaProbe::probe(path(QStringLiteral("out/Track.flac")));
+    ASSERT_TRUE(flac);
+    EXPECT_EQ(flac->codecName, QStringLiteral("flac"));
+    const QString log = QString::fromUtf8(readAll(path(QStringLiteral("out/Unknown Album.log"))));
+    EXPECT_TRUE(log.contains(QStringLiteral("Output format: FLAC, compression level 8, verify on")))
+        << log.toStdString();
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("out/Unknown Album.cue"))));
 }
 
 } // namespace

@@ -44,6 +44,12 @@ public:
     void EndRead() override {}
     QByteArray ReadBlock(int) override { return {}; }
     IAudioFile2* AudioFile() override { return nullptr; }
+    void TestRead() override {}
+    GrabReport lastGrabReport() const override { return {}; }
+    QString discCatalog() const override { return {}; }
+    QString trackIsrc() const override { return {}; }
+    int trackStartSector() const override { return 0; }
+    int trackPregapSectors() const override { return 0; }
     DriveState driveState(int) const override { return DriveState::Empty; }
     DriveDescription describeDrive(int) const override { return {}; }
 

@@ -32,6 +32,7 @@ public:
     void GrabToFile(const QString& fileName) override
     {
         grabbed << fileName;
+        m_lastWasTest = false;
         m_file->open(fileName);
         const quint64 serial = ++m_serial;
         QTimer::singleShot(grabMilliseconds, this, [this, serial, track = m_track] {
@@ -50,6 +51,23 @@ public:
                 emit OnOperationProgress(100.0);
         });
     }
+    /// A test read ends as a grab does, with testReport.
+    void TestRead() override
+    {
+        const quint64 serial = ++m_serial;
+        m_lastWasTest = true;
+        QTimer::singleShot(grabMilliseconds, this, [this, serial] {
+            if (serial == m_serial)
+                emit OnOperationProgress(100.0);
+        });
+    }
+    GrabReport report;     // what lastGrabReport gives after a grab
+    GrabReport testReport; // and after a test read
+    GrabReport lastGrabReport() const override { return m_lastWasTest ? testReport : report; }
+    QString discCatalog() const override { return {}; }
+    QString trackIsrc() const override { return {}; }
+    int trackStartSector() const override { return 0; }
+    int trackPregapSectors() const override { return 0; }
     void AbortGrab() override { ++m_serial; }
     void QueryFreeDB(IFreeDBInformation2&, int) override {}
 
@@ -97,4 +115,5 @@ private:
     QSet<int> m_failing;
     int m_track = 0;
     quint64 m_serial = 0;
+    bool m_lastWasTest = false;
 };

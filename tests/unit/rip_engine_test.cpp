@@ -26,6 +26,9 @@ protected:
         m_options.outputFormat = OutputFormatNumber::Wav; // no tags: the audio lands as it came
         m_options.output = path(QStringLiteral("out"));
         m_options.scheme = 0;
+        // The rip log and cue sheet only where a test is about them.
+        m_options.log = false;
+        m_options.cue = false;
     }
 
     struct Result
@@ -161,6 +164,34 @@ TEST(TrackFileTest, PublishNeverReplacesAFile)
     EXPECT_EQ(old.readAll(), QByteArray("old"));
     EXPECT_EQ(fresh.readAll(), QByteArray("new"));
     EXPECT_FALSE(QFileInfo::exists(partial));
+}
+
+TEST_F(RipEngineTest, DifferingTestAndCopyCrcsKeepTheFileAndFailTheRip)
+{
+    ScriptedGrabber grabber(std::make_unique<WavAudioFile>(), {75, 75});
+    grabber.report.crc = 0x1234;
+    grabber.testReport.crc = 0x1234;
+    m_options.testCopy = true;
+    m_options.log = true;
+    m_options.tracks = {1};
+    EXPECT_EQ(rip(grabber, 1, nullptr).code, 0);
+    const QString log = QString::fromUtf8(readAll(m_options.output + QStringLiteral("/Album.log")));
+    EXPECT_TRUE(log.contains(QStringLiteral("Test CRC: 00001234"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("Result: Test and copy OK")));
+
+    grabber.testReport.crc = 0x4321;
+    m_options.tracks = {2};
+    const Result r = rip(grabber, 1, nullptr);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.files, (QStringList{QStringLiteral("Album.log"), QStringLiteral("Album_01.log"),
+                                    QStringLiteral("T1.wav"), QStringLiteral("T2.wav")}));
+    const QString second =
+        QString::fromUtf8(readAll(m_options.output + QStringLiteral("/Album_01.log")));
+    EXPECT_TRUE(second.contains(QStringLiteral("Copy CRC: 00001234")));
+    EXPECT_TRUE(second.contains(QStringLiteral("Test CRC: 00004321")));
+    EXPECT_TRUE(second.contains(QStringLiteral("Result: Test and copy CRCs differ")))
+        << second.toStdString();
+    EXPECT_TRUE(second.contains(QStringLiteral("test and copy CRCs differ for 1 track(s)")));
 }
 
 } // namespace

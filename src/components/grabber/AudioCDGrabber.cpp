@@ -96,12 +96,13 @@ void TAudioCDGrabber2::ReadDisc()
     if (!device)
         return;
     m_toc = readToc(device.get(), drive);
+    readDiscCodes(device.get(), m_toc);
     m_audioTracks = m_toc.audioTracks();
     m_cdText = readCdText(device.get(), m_audioTracks);
     m_track = m_audioTracks.isEmpty() ? -1 : 0;
 }
 
-void TAudioCDGrabber2::GrabToFile(const QString& fileName)
+TocTrack TAudioCDGrabber2::trackToGrab()
 {
     if (m_grab && m_grab->active)
         throw ComponentError(
@@ -113,15 +114,26 @@ void TAudioCDGrabber2::GrabToFile(const QString& fileName)
                                  .arg(track.number)
                                  .arg(currentDrive().path));
     endGrab();
-    m_audioFile->open(fileName);
-    startGrab(track);
+    m_report = {};
+    return track;
 }
 
-void TAudioCDGrabber2::startGrab(const TocTrack& track)
+void TAudioCDGrabber2::GrabToFile(const QString& fileName)
+{
+    const TocTrack track = trackToGrab();
+    m_audioFile->open(fileName);
+    startGrab(track, m_audioFile.get());
+}
+
+void TAudioCDGrabber2::TestRead()
+{
+    startGrab(trackToGrab(), nullptr);
+}
+
+void TAudioCDGrabber2::startGrab(const TocTrack& track, IAudioFile2* file)
 {
     auto run = std::make_unique<GrabRun>();
-    run->worker =
-        std::make_unique<GrabWorker>(currentDrive(), track, m_options, *m_audioFile, run->cancel);
+    run->worker = std::make_unique<GrabWorker>(currentDrive(), track, m_options, file, run->cancel);
     run->thread.reset(new QThread);
     run->worker->moveToThread(run->thread.get());
     connect(run->thread.get(), &QThread::started, run->worker.get(), &GrabWorker::run);
@@ -139,6 +151,11 @@ void TAudioCDGrabber2::startGrab(const TocTrack& track)
         if (serial == m_grabSerial)
             emit OnGrabRetry(retry, sector);
     });
+    connect(run->worker.get(), &GrabWorker::reported, this,
+            [this, serial](const GrabReport& report) {
+                if (serial == m_grabSerial)
+                    m_report = report;
+            });
     connect(run->worker.get(), &GrabWorker::failed, this, [this, serial](const QString& message) {
         if (serial != m_grabSerial)
             return;
@@ -239,6 +256,31 @@ int TAudioCDGrabber2::TrackLength2() const
 int TAudioCDGrabber2::TrackLength3() const
 {
     return trackSectors() % SectorsPerSecond;
+}
+
+GrabReport TAudioCDGrabber2::lastGrabReport() const
+{
+    return m_report;
+}
+
+QString TAudioCDGrabber2::discCatalog() const
+{
+    return m_toc.catalog;
+}
+
+QString TAudioCDGrabber2::trackIsrc() const
+{
+    return currentTocTrack().isrc;
+}
+
+int TAudioCDGrabber2::trackStartSector() const
+{
+    return currentTocTrack().firstSector;
+}
+
+int TAudioCDGrabber2::trackPregapSectors() const
+{
+    return currentTocTrack().pregapSectors;
 }
 
 int TAudioCDGrabber2::trackSectors() const

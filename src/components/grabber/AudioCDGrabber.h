@@ -86,6 +86,12 @@ public:
     QByteArray ReadBlock(int count) override;
 
     IAudioFile2* AudioFile() override;
+    void TestRead() override;
+    GrabReport lastGrabReport() const override;
+    QString discCatalog() const override;
+    QString trackIsrc() const override;
+    int trackStartSector() const override;
+    int trackPregapSectors() const override;
 
     /// Looks the disc of the last ReadDisc up; a disc changed before the entry arrives keeps its
     /// own texts. An empty drive reports NoEntry.
@@ -123,7 +129,9 @@ private:
     void forgetDisc();
     void onMediaChanged();
     void loadEntry(const FreeDBEntry& entry);
-    void startGrab(const TocTrack& track);
+    /// The current track, checked for a grab to start, with any earlier grab ended.
+    TocTrack trackToGrab();
+    void startGrab(const TocTrack& track, IAudioFile2* file);
     void endGrab();
 
     std::unique_ptr<IAudioFile2> m_audioFile;
@@ -140,4 +148,5 @@ private:
     std::unique_ptr<BlockReadAhead> m_blockReader;
     std::unique_ptr<GrabRun> m_grab;
     quint64 m_grabSerial = 0;
+    GrabReport m_report;
 };

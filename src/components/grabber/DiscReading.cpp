@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cdio/memory.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -179,6 +181,14 @@ void trimSessionGap(CdIo_t* device, QList<TocTrack>& tracks)
     }
 }
 
+// libcdio hands out these texts in memory of its own; empty when there is none.
+QString takeCdioText(char* text)
+{
+    const QString result = text ? QString::fromLatin1(text).trimmed() : QString();
+    cdio_free(text);
+    return result;
+}
+
 } // namespace
 
 CdIoHandle openDisc(const Drive& drive)
@@ -201,12 +211,30 @@ DiscToc readToc(CdIo_t* device, const Drive& drive)
         const int next = number + 1 < first + count
                              ? cdio_get_track_lsn(device, static_cast<track_t>(number + 1))
                              : toc.leadOut;
-        toc.tracks.append({number, start, std::max(0, next - start),
-                           cdio_get_track_format(device, track) == TRACK_FORMAT_AUDIO});
+        toc.tracks.append({number,
+                           start,
+                           std::max(0, next - start),
+                           cdio_get_track_format(device, track) == TRACK_FORMAT_AUDIO,
+                           0,
+                           {}});
     }
     if (!drive.isImage())
         trimSessionGap(device, toc.tracks);
     return toc;
+}
+
+void readDiscCodes(CdIo_t* device, DiscToc& toc)
+{
+    toc.catalog = takeCdioText(cdio_get_mcn(device));
+    for (TocTrack& track : toc.tracks) {
+        if (!track.audio)
+            continue;
+        const auto number = static_cast<track_t>(track.number);
+        track.isrc = takeCdioText(cdio_get_track_isrc(device, number));
+        const lsn_t pregap = cdio_get_track_pregap_lsn(device, number);
+        if (pregap != CDIO_INVALID_LSN && pregap < track.firstSector)
+            track.pregapSectors = track.firstSector - pregap;
+    }
 }
 
 int readableEnd(CdIo_t* device, const Drive& drive)

@@ -12,6 +12,11 @@ CdIoHandle openDisc(const Drive& drive);
 /// Reads the table of contents. Throws ComponentError when the disc has none.
 DiscToc readToc(CdIo_t* device, const Drive& drive);
 
+/// Adds the media catalogue number and each audio track's ISRC and pregap, where the disc has
+/// them. Kept apart from readToc: a drive answers these slowly, and only a read of the disc
+/// needs them.
+void readDiscCodes(CdIo_t* device, DiscToc& toc);
+
 /// The first sector that cannot be read: an image ends with its data file (libcdio puts the
 /// lead-out there), a hardware disc has no such end below its lead-out.
 int readableEnd(CdIo_t* device, const Drive& drive);

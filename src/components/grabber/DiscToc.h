@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QString>
 
 /// One track of a disc's table of contents. Sectors are logical sector numbers (LSN).
 struct TocTrack
@@ -9,6 +10,8 @@ struct TocTrack
     int firstSector = 0; // LSN
     int sectorCount = 0; // 75 a second; 0 when an image ends before the track starts
     bool audio = false;
+    int pregapSectors = 0; // INDEX 00 up to firstSector; they end the track before
+    QString isrc;          // empty: none
 
     int endSector() const { return firstSector + sectorCount; }
 };
@@ -18,6 +21,7 @@ struct DiscToc
 {
     QList<TocTrack> tracks; // every track, data tracks included
     int leadOut = 0;        // LSN of the lead-out
+    QString catalog;        // media catalogue number; empty: none
 
     QList<TocTrack> audioTracks() const
     {

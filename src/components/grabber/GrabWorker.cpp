@@ -4,7 +4,12 @@
 #include "components/ComponentError.h"
 #include "components/IAudioFile2.h"
 
+#include <zlib.h>
+
+#include <algorithm>
+#include <bit>
 #include <chrono>
+#include <cstdlib>
 #include <exception>
 
 namespace {
@@ -35,7 +40,7 @@ private:
 } // namespace
 
 GrabWorker::GrabWorker(const Drive& drive, const TocTrack& track, const ReadOptions& options,
-                       IAudioFile2& file, const std::atomic<bool>& cancel)
+                       IAudioFile2* file, const std::atomic<bool>& cancel)
     : m_drive(drive), m_track(track), m_options(options), m_file(file), m_cancel(cancel)
 {
 }
@@ -45,13 +50,29 @@ void GrabWorker::run()
     // Nothing thrown here may leave the thread: failures travel as the failed() signal.
     try {
         grab();
+        emit reported(m_report);
+        if (!m_cancel.load())
+            emit progress(100.0);
     } catch (const ComponentError& error) {
+        emit reported(m_report);
         emit failed(error.message());
     } catch (const std::exception& error) {
+        emit reported(m_report);
         emit failed(QStringLiteral("Grabbing track %1 from %2 failed: %3")
                         .arg(m_track.number)
                         .arg(m_drive.path, QString::fromLocal8Bit(error.what())));
     }
+}
+
+void GrabWorker::account(const std::vector<std::int16_t>& pcm)
+{
+    // CD audio is little-endian, as the samples lie in memory here.
+    static_assert(std::endian::native == std::endian::little);
+    m_report.crc =
+        static_cast<quint32>(crc32_z(m_report.crc, reinterpret_cast<const Bytef*>(pcm.data()),
+                                     pcm.size() * sizeof(std::int16_t)));
+    for (const std::int16_t sample : pcm)
+        m_report.peak = std::max(m_report.peak, std::abs(int{sample}));
 }
 
 void GrabWorker::grab()
@@ -61,18 +82,25 @@ void GrabWorker::grab()
     TrackReader reader(m_drive, m_track, m_options, std::move(events));
     ProgressGate gate;
     std::vector<std::int16_t> pcm;
+    // The unreadable sectors are known also when a read stops at one.
+    struct Unreadable
+    {
+        const TrackReader& reader;
+        GrabReport& report;
+        ~Unreadable() { report.unreadable = reader.unreadableSectors(); }
+    } unreadable{reader, m_report};
     while (!m_cancel.load()) {
         pcm.clear();
         if (!reader.readNext(SectorsPerWrite, pcm))
             break;
         if (m_cancel.load())
             return;
-        if (!pcm.empty())
-            m_file.write(pcm);
+        account(pcm);
+        if (m_file && !pcm.empty())
+            m_file->write(pcm);
         const int done = reader.sectorsDone();
         if (done < reader.sectorCount() && gate.due(100.0 * done / reader.sectorCount()))
             emit progress(100.0 * done / reader.sectorCount());
     }
-    if (!m_cancel.load())
-        emit progress(100.0);
+    m_report.complete = !m_cancel.load() && reader.sectorsDone() >= reader.sectorCount();
 }

@@ -3,22 +3,27 @@
 #include "DiscToc.h"
 #include "Drive.h"
 #include "ReadOptions.h"
+#include "components/IAudioCDGrabber2.h"
 
 #include <QObject>
 
 #include <atomic>
+#include <cstdint>
+#include <vector>
 
 class IAudioFile2;
 
-/// Grabs one track into an open audio file on its own thread. It reports through queued
-/// signals only; the last signal of a complete grab is progress(100.0), of a failed one failed().
+/// Grabs one track into an open audio file on its own thread, or only reads it (a test read,
+/// without a file). It reports through queued signals only; the last signal of a complete grab
+/// is progress(100.0), of a failed one failed(), and reported() comes just before either.
 class GrabWorker final : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(GrabWorker)
 public:
+    /// file: null for a test read.
     GrabWorker(const Drive& drive, const TocTrack& track, const ReadOptions& options,
-               IAudioFile2& file, const std::atomic<bool>& cancel);
+               IAudioFile2* file, const std::atomic<bool>& cancel);
 
     void run();
 
@@ -26,13 +31,16 @@ signals:
     void progress(double percent);
     void retry(int retry, int sector);
     void failed(const QString& message);
+    void reported(const GrabReport& report);
 
 private:
     void grab();
+    void account(const std::vector<std::int16_t>& pcm);
 
     Drive m_drive;
     TocTrack m_track;
     ReadOptions m_options;
-    IAudioFile2& m_file;
+    IAudioFile2* m_file;
     const std::atomic<bool>& m_cancel;
+    GrabReport m_report;
 };

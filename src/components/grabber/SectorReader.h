@@ -2,7 +2,10 @@
 
 #include <cdio/cdio.h>
 
+#include <QList>
 #include <QSet>
+
+#include <algorithm>
 
 #include <atomic>
 #include <cstdint>
@@ -32,6 +35,13 @@ public:
     void readUncancelled(int first, int count, std::uint8_t* out);
 
     bool isBad(int sector) const { return m_bad.contains(sector); }
+    /// Every sector found bad so far, in order.
+    QList<int> badSectors() const
+    {
+        QList<int> sectors(m_bad.begin(), m_bad.end());
+        std::sort(sectors.begin(), sectors.end());
+        return sectors;
+    }
     const ReadEvents& events() const { return m_events; }
 
 private:

@@ -34,6 +34,8 @@ public:
 
     int sectorsDone() const { return m_next - m_track.firstSector; }
     int sectorCount() const { return m_track.sectorCount; }
+    /// The sectors of the track that could not be read so far, in order.
+    QList<int> unreadableSectors() const { return m_sectors.badSectors(); }
 
 private:
     void readRun(int first, int count);

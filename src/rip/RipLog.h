@@ -1,0 +1,101 @@
+#pragma once
+
+#include "components/IAudioCDGrabber2.h"
+#include "rip/OutputFormatNumber.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+class SettingsFile;
+
+/// One track of the disc's table of contents, as the log lists it.
+struct RipTocEntry
+{
+    int number = 0;      // 1-based
+    int startSector = 0; // INDEX 01, LSN
+    int sectors = 0;     // from INDEX 01 to the next track's INDEX 01 (its pregap included)
+    int pregapSectors = 0;
+};
+
+/// What a rip did with one of the tracks it was asked for.
+struct RipTrackRecord
+{
+    RipTocEntry toc;
+    QString title;
+    QString performer;
+    QString isrc;
+    QString file; // its finished file; empty when there is none
+    std::optional<GrabReport> copy;
+    std::optional<GrabReport> test; // the test read of test-and-copy
+    QString error;                  // why the track failed; empty when it did not
+
+    /// Test and copy found the two reads different.
+    bool crcMismatch() const { return copy && test && copy->crc != test->crc; }
+    bool ok() const { return error.isEmpty() && !file.isEmpty() && !crcMismatch(); }
+};
+
+/// Everything the rip log and the cue sheet of one rip say.
+struct RipRecord
+{
+    enum class Outcome { Complete, Failed, Interrupted };
+
+    QString program;
+    QString version;
+    QDateTime date;
+    QString drive; // vendor and model, or the image's path
+    QString readMode;
+    int retries = 0;
+    QString errorAction;
+    int readOffset = 0; // samples
+    QString format;     // the output format and its settings
+    bool testCopy = false;
+
+    QString album;
+    QString performer;
+    QString genre;
+    QString year;
+    QString comment;
+    QString discId;
+    QString catalog;
+    QList<RipTocEntry> toc; // every audio track of the disc
+    QList<RipTrackRecord> tracks;
+    Outcome outcome = Outcome::Complete;
+};
+
+/// The parts of the record known before the first read: date, drive, the stored read options,
+/// the output format with its settings, and the table of contents (through the grabber's current
+/// track, which it changes). program, version, the disc's texts and the tracks are the caller's.
+RipRecord beginRipRecord(const SettingsFile& settings, IAudioCDGrabber2& grabber,
+                         OutputFormatNumber format);
+
+/// The record of the disc's track number (1-based) before it is read: its place in the table of
+/// contents, ISRC and texts.
+RipTrackRecord trackRecordFor(const RipRecord& rip, IAudioCDGrabber2& grabber, int number,
+                              const QString& title, const QString& performer);
+
+/// Writes the log and the cue sheet (each when asked for) into ripReportFolder(rip, fallback);
+/// the cue sheet only when some track has a file. Returns what could not be written; empty
+/// when all went well.
+QString writeRipReports(const RipRecord& rip, const QString& fallback, bool log, bool cue);
+
+/// The text of the rip log.
+QString ripLogText(const RipRecord& rip);
+
+/// The text of the cue sheet of the tracks that have files, with FILE names relative to folder
+/// (which ends with a separator). A track's pregap lies at the end of the file of the track
+/// before it, so it gets an INDEX 00 there when that track has a file.
+QString cueSheetText(const RipRecord& rip, const QString& folder);
+
+/// The folder the log and cue sheet go in: that of the first track with a file, else that of
+/// fallback.
+QString ripReportFolder(const RipRecord& rip, const QString& fallback);
+
+/// Writes text as UTF-8 into a new file in folder (ending with a separator) named after the
+/// album with extension, "_01", "_02", … added while the name is taken. The file appears under
+/// its name only once complete, and never replaces another. Returns its path; throws
+/// ComponentError when it cannot be written.
+QString writeRipFile(const QString& folder, const QString& album, const QString& extension,
+                     const QString& text);

@@ -1,0 +1,186 @@
+#include "RipCliSupport.h"
+#include "support/MediaProbe.h"
+
+#include <QRegularExpression>
+
+#include <zlib.h>
+
+namespace {
+
+constexpr int Second = SectorsPerSecond;
+
+class RipLogTest : public RipCliTest
+{
+protected:
+    void SetUp() override
+    {
+        RipCliTest::SetUp();
+        writeReports = true;
+    }
+
+    // Three tracks of two seconds; the second and third begin with pregaps of 30 and 45 sectors.
+    DiscFixture::DiscLayout pregapDisc() const
+    {
+        DiscFixture::DiscLayout disc;
+        disc.album = "Live: Bootleg";
+        disc.performer = "Art/Pop";
+        disc.genre = "Rock";
+        disc.catalog = "0123456789012";
+        for (int n = 1; n <= 3; ++n)
+            disc.tracks.push_back({2 * Second, "Song " + std::to_string(n), {}});
+        disc.pregapSectors = {{2, 30}, {3, 45}};
+        disc.isrcs = {{2, "USRC17607839"}};
+        return disc;
+    }
+
+    QString writeImage(const QString& name, const DiscFixture::DiscLayout& disc)
+    {
+        const QString cue = path(name + QStringLiteral(".cue"));
+        DiscFixture::writeDisc(cue.toStdString(), disc);
+        return cue;
+    }
+
+    static QString text(const QString& file) { return QString::fromUtf8(readAll(file)); }
+
+    static QString crcOf(const QByteArray& bytes)
+    {
+        const auto crc = crc32_z(0, reinterpret_cast<const Bytef*>(bytes.constData()),
+                                 static_cast<std::size_t>(bytes.size()));
+        return QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')).toUpper();
+    }
+
+    static RunResult runTool(const QString& program, const QStringList& args)
+    {
+        QProcess process;
+        process.start(program, args);
+        EXPECT_TRUE(process.waitForFinished(30000)) << program.toStdString();
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+};
+
+// "mm:ss:ff" in sectors.
+int sectorsOf(const QString& time)
+{
+    const QStringList parts = time.split(u':');
+    return (parts[0].toInt() * 60 + parts[1].toInt()) * Second + parts[2].toInt();
+}
+
+TEST_F(RipLogTest, CueSheetPutsTheFilesEndToEndAsTheDiscWithItsPregaps)
+{
+    const DiscFixture::DiscLayout disc = pregapDisc();
+    const QString image = writeImage(QStringLiteral("gaps"), disc);
+    const RunResult r = rip({QStringLiteral("-d"), image, QStringLiteral("-f"),
+                             QStringLiteral("flac"), QStringLiteral("-o"), out()});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(filesBelow(out()),
+              (QStringList{QStringLiteral("Live Bootleg.cue"), QStringLiteral("Live Bootleg.log"),
+                           QStringLiteral("Song 1.flac"), QStringLiteral("Song 2.flac"),
+                           QStringLiteral("Song 3.flac")}));
+    const QString sheet = out() + QStringLiteral("/Live Bootleg.cue");
+
+    // An outside reader understands it.
+    const RunResult print = runTool(QStringLiteral("cueprint"),
+                                    {QStringLiteral("-d"), QStringLiteral("%P|%T|%N\n"),
+                                     QStringLiteral("-t"), QStringLiteral("%n|%t|%p|%i\n"), sheet});
+    ASSERT_EQ(print.code, 0) << print.err.toStdString();
+    EXPECT_EQ(print.out, QStringLiteral("Art/Pop|Live: Bootleg|3\n1|Song 1|Art/Pop|\n"
+                                        "2|Song 2|Art/Pop|USRC17607839\n3|Song 3|Art/Pop|\n"));
+    // Split before each pregap, its reader cuts the first file at 2 s and the second at 1.45 s
+    // (seconds and sectors), where the next track's pregap begins.
+    const RunResult breaks =
+        runTool(QStringLiteral("cuebreakpoints"), {QStringLiteral("--prepend-gaps"), sheet});
+    ASSERT_EQ(breaks.code, 0) << breaks.err.toStdString();
+    EXPECT_EQ(breaks.out, QStringLiteral("0:02.00\n0:01.45\n"));
+    const QString lines = text(sheet);
+    EXPECT_TRUE(lines.startsWith(QStringLiteral("REM GENRE \"Rock\"\r\n"))) << lines.toStdString();
+    EXPECT_TRUE(lines.contains(QStringLiteral("\r\nCATALOG 0123456789012\r\n")));
+
+    // The files laid end to end give the image's audio; each INDEX 00 lies where the image puts
+    // its pregap.
+    QByteArray joined;
+    qsizetype fileStart = 0; // of the file the lines speak of, in the joined audio
+    QList<int> pregapStarts;
+    for (const QString& line : lines.split(QStringLiteral("\r\n"))) {
+        const auto file = QRegularExpression(QStringLiteral("^FILE \"(.*)\" WAVE$")).match(line);
+        if (file.hasMatch()) {
+            fileStart = joined.size();
+            joined += MediaProbe::decodeBytes(out() + u'/' + file.captured(1));
+        }
+        const auto index = QRegularExpression(QStringLiteral("^    INDEX 00 (.*)$")).match(line);
+        if (index.hasMatch())
+            pregapStarts << static_cast<int>(fileStart / DiscFixture::SectorBytes) +
+                                sectorsOf(index.captured(1));
+    }
+    const QByteArray bin = readAll(path(QStringLiteral("gaps.bin")));
+    EXPECT_EQ(joined.size(), bin.size());
+    EXPECT_TRUE(joined == bin);
+    EXPECT_EQ(pregapStarts, (QList<int>{2 * Second, 4 * Second}));
+}
+
+TEST_F(RipLogTest, LogGivesTheTocAndTheCrcsOfTheTracksAsRead)
+{
+    const DiscFixture::DiscLayout disc = pregapDisc();
+    const QString image = writeImage(QStringLiteral("gaps"), disc);
+    const RunResult r =
+        rip({QStringLiteral("-d"), image, QStringLiteral("-f"), QStringLiteral("wav"),
+             QStringLiteral("-o"), out(), QStringLiteral("--test-copy"), QStringLiteral("-t"),
+             QStringLiteral("1,3")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QString log = text(out() + QStringLiteral("/Live Bootleg.log"));
+    const QByteArray bin = readAll(path(QStringLiteral("gaps.bin")));
+    // A track runs from its INDEX 01 to the next one's: track 1 sectors 0 .. 179, track 3
+    // sectors 345 .. 449.
+    const QByteArray first = bin.left(180 * DiscFixture::SectorBytes);
+    const QByteArray third = bin.mid(345 * DiscFixture::SectorBytes);
+    const QStringList lines{
+        QStringLiteral("Drive: disc image ") + image,
+        QStringLiteral("Read mode: Synch"),
+        QStringLiteral("Error action: Stop"),
+        QStringLiteral("Test and copy: on"),
+        QStringLiteral("Output format: WAV, defaults"),
+        QStringLiteral("Catalog: 0123456789012"),
+        QStringLiteral("      2 |  0:02.30 |  0:02.15 |          180 |         344"),
+        QStringLiteral("Copy CRC: ") + crcOf(first),
+        QStringLiteral("Test CRC: ") + crcOf(first),
+        QStringLiteral("Copy CRC: ") + crcOf(third),
+        QStringLiteral("Test CRC: ") + crcOf(third),
+        QStringLiteral("Result: Test and copy OK"),
+        QStringLiteral("Summary: 2 of 2 tracks ripped without errors; the rip completed.")};
+    for (const QString& expected : lines)
+        EXPECT_TRUE(log.contains(expected)) << expected.toStdString() << "\n" << log.toStdString();
+    EXPECT_EQ(log.count(QStringLiteral("Result: Test and copy OK")), 2);
+    EXPECT_FALSE(log.contains(QStringLiteral("Track 02\n")));
+
+    // Asked not to, it writes neither.
+    const QString quiet = path(QStringLiteral("quiet"));
+    ASSERT_EQ(rip({QStringLiteral("-d"), image, QStringLiteral("-f"), QStringLiteral("wav"),
+                   QStringLiteral("-o"), quiet, QStringLiteral("-t"), QStringLiteral("1"),
+                   QStringLiteral("--no-log"), QStringLiteral("--no-cue")})
+                  .code,
+              0);
+    EXPECT_EQ(filesBelow(quiet), QStringList{QStringLiteral("Song 1.wav")});
+}
+
+TEST_F(RipLogTest, SilencedSectorsOfADamagedImageAreNamed)
+{
+    DiscFixture::DiscLayout disc = pregapDisc();
+    // The BIN ends at sector 250, in the middle of the second track (180 .. 344).
+    disc.binBytes = std::int64_t{250} * DiscFixture::SectorBytes;
+    const QString image = writeImage(QStringLiteral("damaged"), disc);
+    writeSettings("[Format]\nstop=1\n");
+    const RunResult r =
+        rip({QStringLiteral("-d"), image, QStringLiteral("-f"), QStringLiteral("flac"),
+             QStringLiteral("-o"), out(), QStringLiteral("-t"), QStringLiteral("2")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QString log = text(out() + QStringLiteral("/Live Bootleg.log"));
+    QStringList silenced;
+    for (int sector = 250; sector < 345; ++sector)
+        silenced << QString::number(sector);
+    EXPECT_TRUE(log.contains(QStringLiteral("Error action: Silence")));
+    EXPECT_TRUE(log.contains(QStringLiteral("Unreadable sectors: ") +
+                             silenced.join(QStringLiteral(", ")) + QStringLiteral(" (Silence)")))
+        << log.toStdString();
+}
+
+} // namespace

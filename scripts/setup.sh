@@ -16,6 +16,8 @@ PACKAGES=(
   libavcodec-dev libavformat-dev libavutil-dev libswresample-dev
   # tags
   libtag1-dev
+  # MusicBrainz disc ids
+  libdiscid-dev
   # tests
   libgtest-dev libgmock-dev googletest
   ffmpeg pulseaudio pulseaudio-utils python3

@@ -82,6 +82,7 @@ private:
     QWidget* buildCommand();
     QWidget* buildOgg();
     QWidget* buildWav();
+    QWidget* buildMusicBrainz();
     QWidget* panel(const char* name);
 
     void fillDriveList(SettingsFile& settings);

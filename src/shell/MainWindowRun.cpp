@@ -4,6 +4,7 @@
 #include "components/IAudioFile2.h"
 #include "rip/EncoderConfiguration.h"
 #include "rip/OutputNaming.h"
+#include "rip/ReleaseTags.h"
 #include "rip/TrackFile.h"
 #include "settings/SettingsDialog.h"
 #include "settings/SettingsFile.h"
@@ -125,9 +126,13 @@ void Tfm_main::convertRow(int row, QString& lastDirectory)
         throw ComponentError(m_grabFailure);
 
     // The texts as they stand now: the tag editor may have changed them during the grab.
-    finishTrackFile(partial, path, {directory, caption, extension, trackNumber},
-                    tagRecordFor(m_trackTable.at(row), trackNumber));
+    TagRecord tag = tagRecordFor(m_trackTable.at(row), trackNumber);
+    addEntryTags(tag, m_lookedUpEntry, row, m_settings->read(Keys::MusicBrainz::EmbedCover));
+    finishTrackFile(partial, path, {directory, caption, extension, trackNumber}, tag);
     unfinished.release();
+    const QString coverLine = saveCover(m_lookedUpEntry, directory);
+    if (!coverLine.isEmpty())
+        appendFreeDBLog(coverLine);
 }
 
 void Tfm_main::waitForGrab()

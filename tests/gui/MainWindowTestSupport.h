@@ -38,10 +38,10 @@ protected:
         ::chmod(QFile::encodeName(opener).constData(), 0755);
         m_path.set(path(QStringLiteral("bin")).toLocal8Bit() + ':' + m_path.original());
         // Runs write below the test's folder; the lookups that disc changes start stay off the
-        // network (the local file only).
+        // network (the local file only, no MusicBrainz).
         writeAll(path(QStringLiteral("settings.ini")),
                  "[Main]\nPath=" + path(QStringLiteral("out")).toUtf8() +
-                     "\n[Freedb]\ntoserver=2\n");
+                     "\n[Freedb]\ntoserver=2\n[MusicBrainz]\nenabled=0\n");
     }
 
     QString makeDisc(const QString& name, const DiscFixture::DiscLayout& layout)

@@ -287,7 +287,7 @@ TEST_F(SettingsDialogTest, TheTreeShowsOnePageAtATimeWithItsCaption)
     auto main = started();
     EXPECT_EQ(m_set->windowTitle(), QStringLiteral("Settings"));
     auto* tree = find<QTreeWidget>("TreeView1");
-    ASSERT_EQ(tree->topLevelItemCount(), 12);
+    ASSERT_EQ(tree->topLevelItemCount(), 13);
     whileOpen(*main, [&] {
         EXPECT_EQ(m_set->windowTitle(), QStringLiteral("Set CD General"));
         EXPECT_TRUE(find<QWidget>("gb_cdgeneral")->isVisible());
@@ -301,7 +301,7 @@ TEST_F(SettingsDialogTest, TheTreeShowsOnePageAtATimeWithItsCaption)
     // The page last viewed comes back; an index outside the tree changes nothing.
     whileOpen(*main, [&] {
         EXPECT_EQ(m_set->windowTitle(), QStringLiteral("Set CD"));
-        m_set->showPage(12);
+        m_set->showPage(13);
         EXPECT_TRUE(find<QWidget>("gb_cdset")->isVisible());
         const std::pair<const char*, const char*> extra[] = {
             {"gb_mp3general", "Set MP3 General"}, {"gb_mp3vbr", "Set MP3 VBR"},

@@ -15,14 +15,14 @@ PACKAGES=(
   libmp3lame-dev libvorbis-dev libogg-dev
   libavcodec-dev libavformat-dev libavutil-dev libswresample-dev
   # tags
-  libtag1-dev
+  libtag1-dev libflac-dev
   # MusicBrainz disc ids
   libdiscid-dev
   # tests
   libgtest-dev libgmock-dev googletest
   ffmpeg pulseaudio pulseaudio-utils python3
   # tools the benchmarks compare against
-  cdparanoia cd-paranoia libcdio-utils lame vorbis-tools time
+  cdparanoia cd-paranoia libcdio-utils lame vorbis-tools flac time
   # the window under a virtual display
   xvfb xauth
 )

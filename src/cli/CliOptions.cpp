@@ -42,7 +42,8 @@ std::optional<OutputFormatNumber> formatNumber(const QString& name)
         {QStringLiteral("mp3"), int(OutputFormatNumber::Mp3)},
         {QStringLiteral("wav"), int(OutputFormatNumber::Wav)},
         {QStringLiteral("wma"), int(OutputFormatNumber::Wma)},
-        {QStringLiteral("ogg"), int(OutputFormatNumber::OggVorbis)}};
+        {QStringLiteral("ogg"), int(OutputFormatNumber::OggVorbis)},
+        {QStringLiteral("flac"), int(OutputFormatNumber::Flac)}};
     const auto number = lookUp(formats, name);
     return number ? std::optional(static_cast<OutputFormatNumber>(*number)) : std::nullopt;
 }
@@ -85,7 +86,7 @@ QString apply(CliOptions& o, const QString& name, const QString& value)
     } else if (name == u"format") {
         const auto format = formatNumber(value);
         if (!format)
-            return QStringLiteral("unknown format '%1' (wma, mp3, ogg or wav)").arg(value);
+            return QStringLiteral("unknown format '%1' (wma, mp3, ogg, wav or flac)").arg(value);
         o.outputFormat = *format;
     } else if (name == u"tracks") {
         const auto tracks = parseTrackList(value);
@@ -192,7 +193,7 @@ QString cliUsage()
         "drive\n"
         "  -d, --drive N|IMAGE     1-based drive number (default: the last drive) or a disc "
         "image path\n"
-        "  -f, --format wma|mp3|ogg|wav   output format (default wma)\n"
+        "  -f, --format wma|mp3|ogg|wav|flac  output format (default wma)\n"
         "  -t, --tracks LIST       tracks to rip, e.g. 1,3-5 (default: all)\n"
         "  -o, --output DIR        output folder (default: Main/Path of the settings file)\n"
         "      --scheme none|artist|album|artist-album   folder scheme (default: Main/Output)\n"
@@ -206,8 +207,8 @@ QString cliUsage()
         "  -h, --help              this text\n"
         "      --version           the program's version\n"
         "\n"
-        "Every other setting (WMA format, MP3, Ogg and WAV options, read mode, retries, error\n"
-        "action) comes from the settings file the window uses.\n"
+        "Every other setting (WMA format, MP3, Ogg, WAV and FLAC options, read mode, retries,\n"
+        "error action) comes from the settings file the window uses.\n"
         "\n"
         "Exit codes: 0 all tracks ripped, 1 some track failed, 2 usage error,\n"
         "3 no drive, empty drive or no audio disc, 130 interrupted.\n");

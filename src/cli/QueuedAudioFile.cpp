@@ -107,3 +107,8 @@ void QueuedAudioFile::SetWmaFormat(int format)
 {
     m_encoder->SetWmaFormat(format);
 }
+
+void QueuedAudioFile::SetFlacFormat(int compression, bool verify)
+{
+    m_encoder->SetFlacFormat(compression, verify);
+}

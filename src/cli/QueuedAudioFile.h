@@ -25,6 +25,7 @@ public:
     void SetOggVorbisFormat(int sampleRate, int channels, int bitrate, int minBitrate,
                             int maxBitrate, int quality) override;
     void SetWmaFormat(int format) override;
+    void SetFlacFormat(int compression, bool verify) override;
     bool IsOpen() const override { return m_encoder->IsOpen(); }
     void OptionFlag(int flags) override { m_encoder->OptionFlag(flags); }
     void open(const QString& path) override;

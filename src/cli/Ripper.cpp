@@ -74,6 +74,7 @@ Ripper::~Ripper()
 QString Ripper::prepare()
 {
     const int count = m_grabber.TrackCount();
+    m_discTracks = count;
     QList<int> numbers = m_options.tracks;
     if (numbers.isEmpty())
         for (int n = 1; n <= count; ++n)
@@ -275,7 +276,7 @@ void Ripper::encoderFinished(std::size_t index, const QString& error)
 void Ripper::finishTrack(RipTrack& track)
 {
     try {
-        TagRecord tag = tagRecordFor(track.row.record, track.number);
+        TagRecord tag = tagRecordFor(track.row.record, track.number, m_discTracks);
         addEntryTags(tag, m_entry, track.number - 1,
                      m_settings.read(Keys::MusicBrainz::EmbedCover));
         track.path =

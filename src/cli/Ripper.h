@@ -134,6 +134,7 @@ private:
     QString m_extension;
     QString m_startError;
     int m_scheme = 0;
+    int m_discTracks = 0;
     int m_jobs = 1;
     int m_running = 0;      // encoders at work
     int m_reading = -1;     // index of the track being read

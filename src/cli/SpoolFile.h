@@ -35,6 +35,7 @@ public:
     void SetMp3Encoder(IAudioFile2LameEnc*) override {}
     void SetOggVorbisFormat(int, int, int, int, int, int) override {}
     void SetWmaFormat(int) override {}
+    void SetFlacFormat(int, bool) override {}
     bool IsOpen() const override { return m_fd.isValid(); }
     void OptionFlag(int) override {}
     void open(const QString& folder) override;

@@ -25,6 +25,8 @@ public:
                                     int maxBitrate, int quality) = 0;
     /// format: 1 .. 47 of the WMA format list.
     virtual void SetWmaFormat(int format) = 0;
+    /// FLAC at compression level 0 .. 8; verify: the encoder checks its output as it goes.
+    virtual void SetFlacFormat(int compression, bool verify) = 0;
     virtual bool IsOpen() const = 0;
     virtual void OptionFlag(int flags) = 0;
 

@@ -161,6 +161,11 @@ void configureOgg(const SettingsFile& s, IAudioFile2& audioFile)
                                      bitrate(s, Ogg::MinBitrate), bitrate(s, Ogg::MaxBitrate), -1);
 }
 
+void configureFlac(const SettingsFile& s, IAudioFile2& audioFile)
+{
+    audioFile.SetFlacFormat(storedFlacLevel(s), s.read(Keys::Flac::Verify));
+}
+
 } // namespace
 
 void configureEncoder(const SettingsFile& settings, OutputFormatNumber outputFormat,
@@ -179,9 +184,18 @@ void configureEncoder(const SettingsFile& settings, OutputFormatNumber outputFor
     case OutputFormatNumber::OggVorbis:
         configureOgg(settings, audioFile);
         break;
+    case OutputFormatNumber::Flac:
+        configureFlac(settings, audioFile);
+        break;
     default:
         break;
     }
+}
+
+int storedFlacLevel(const SettingsFile& settings)
+{
+    const int stored = settings.read(Keys::Flac::Compression);
+    return stored >= 0 && stored <= 8 ? stored : Keys::Flac::Compression.def;
 }
 
 void applyGrabOptions(const SettingsFile& settings, IAudioCDGrabber2& grabber)

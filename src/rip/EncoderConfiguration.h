@@ -17,6 +17,10 @@ class SettingsFile;
 void configureEncoder(const SettingsFile& settings, OutputFormatNumber outputFormat,
                       IAudioFile2& audioFile, IAudioFile2LameEnc& lame, const QString& commandLine);
 
+/// The stored FLAC compression level; one outside 0 .. 8 stands for the default, as a list
+/// position outside its list does.
+int storedFlacLevel(const SettingsFile& settings);
+
 /// Hands the stored read mode (0 Burst .. 3 Paranoid, as stored), retries and error action to
 /// the grabber, in that order. Serves the start-up and the settings dialog's Ok alike, so the same
 /// stored choice always means the same mode.

@@ -7,4 +7,5 @@ enum class OutputFormatNumber {
     Wma = 2,
     OggVorbis = 3,
     RealMedia = 4, // produces nothing
+    Flac = 5,
 };

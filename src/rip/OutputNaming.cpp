@@ -80,6 +80,8 @@ QString extensionForFormat(OutputFormatNumber outputFormat)
         return QStringLiteral(".wma");
     case OutputFormatNumber::OggVorbis:
         return QStringLiteral(".ogg");
+    case OutputFormatNumber::Flac:
+        return QStringLiteral(".flac");
     case OutputFormatNumber::RealMedia:
         return QStringLiteral(".rm");
     }

@@ -29,7 +29,8 @@ QString CleanFileName(const QString& text);
 /// file systems drop). Empty when nothing is left.
 QString cleanNameStem(const QString& text);
 
-/// The extension of an output format number (0 MP3, 1 WAV, 2 WMA, 3 Ogg Vorbis, 4 RealMedia),
+/// The extension of an output format number (0 MP3, 1 WAV, 2 WMA, 3 Ogg Vorbis, 4 RealMedia,
+/// 5 FLAC),
 /// with its dot; empty for any other number.
 QString extensionForFormat(OutputFormatNumber outputFormat);
 

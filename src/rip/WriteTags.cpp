@@ -1,5 +1,6 @@
 #include "rip/WriteTags.h"
 
+#include "tags/FlacTag.h"
 #include "tags/ID3Writer.h"
 #include "tags/Ogg.h"
 #include "tags/WMATag.h"
@@ -109,6 +110,20 @@ void writeOgg(const QString& path, const TagRecord& tag)
     writeOggComments(path, ogg);
 }
 
+void writeFlac(const QString& path, const TagRecord& tag)
+{
+    FlacTag flac;
+    flac.title = tag.title;
+    flac.artist = tag.artist;
+    flac.album = tag.album;
+    flac.date = tag.year;
+    flac.genre = tag.genre;
+    flac.trackNumber = trackNumberText(tag);
+    flac.trackTotal = tag.trackCount > 0 ? QString::number(tag.trackCount) : QString();
+    flac.comment = tag.comment;
+    writeFlacComments(path, flac);
+}
+
 } // namespace
 
 void WriteTags(const QString& path, const TagRecord& tag, const QString& extension)
@@ -121,4 +136,6 @@ void WriteTags(const QString& path, const TagRecord& tag, const QString& extensi
         writeWma(path, tag);
     if (kind == u".ogg")
         writeOgg(path, tag);
+    if (kind == u".flac")
+        writeFlac(path, tag);
 }

@@ -114,6 +114,12 @@ inline constexpr BoolKey Vbr{Section, "oggvbr", false};
 inline constexpr BoolKey QualityMode{Section, "oggquality", false};
 } // namespace Ogg
 
+namespace Flac {
+inline constexpr const char* Section = "flac";
+inline constexpr IntKey Compression{Section, "compression", 5};
+inline constexpr BoolKey Verify{Section, "verify", false};
+} // namespace Flac
+
 namespace Freedb {
 inline constexpr const char* Section = "Freedb";
 inline constexpr IntKey Site{Section, "site", 0};

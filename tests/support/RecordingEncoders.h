@@ -41,6 +41,10 @@ public:
     {
         m_log << RecordingDetail::call("SetWmaFormat", {format});
     }
+    void SetFlacFormat(int compression, bool verify) override
+    {
+        m_log << RecordingDetail::call("SetFlacFormat", {compression, verify ? 1 : 0});
+    }
     bool IsOpen() const override { return isOpen; }
     void OptionFlag(int flags) override { m_log << RecordingDetail::call("OptionFlag", {flags}); }
     void open(const QString&) override { m_log << QStringLiteral("open"); }

@@ -29,6 +29,7 @@ public:
     void SetMp3Encoder(IAudioFile2LameEnc*) override {}
     void SetOggVorbisFormat(int, int, int, int, int, int) override {}
     void SetWmaFormat(int) override {}
+    void SetFlacFormat(int, bool) override {}
     bool IsOpen() const override { return m_file.isOpen(); }
     void OptionFlag(int) override {}
 

@@ -42,7 +42,8 @@ TEST(ExtensionTest, ByFormatNumber)
     EXPECT_EQ(extension(2), QStringLiteral(".wma"));
     EXPECT_EQ(extension(3), QStringLiteral(".ogg"));
     EXPECT_EQ(extension(4), QStringLiteral(".rm"));
-    EXPECT_EQ(extension(5), QString());
+    EXPECT_EQ(extension(5), QStringLiteral(".flac"));
+    EXPECT_EQ(extension(6), QString());
 }
 
 TEST_F(OutputNamingTest, ArtistAlbumSchemeCreatesCleanedLevels)

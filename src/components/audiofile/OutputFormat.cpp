@@ -25,7 +25,8 @@ void checkFormat(const OutputFormat& format)
                           [](const WaveFormat& f) { checkWaveFormat(f); },
                           [](const LameSettings& s) { checkLameSettings(s); },
                           [](const VorbisFormat& f) { checkVorbisFormat(f); },
-                          [](const WmaFormats::Format& f) { checkWmaFormat(f); }},
+                          [](const WmaFormats::Format& f) { checkWmaFormat(f); },
+                          [](const FlacFormat& f) { checkFlacFormat(f); }},
                format);
 }
 
@@ -36,6 +37,7 @@ std::unique_ptr<AudioWriter> openWriter(const OutputFormat& format, const QStrin
                    [&](const WaveFormat& f) { return openWavWriter(f, path); },
                    [&](const LameSettings& s) { return openMp3Writer(s, path); },
                    [&](const VorbisFormat& f) { return openVorbisWriter(f, path); },
-                   [&](const WmaFormats::Format& f) { return openWmaWriter(f, path); }},
+                   [&](const WmaFormats::Format& f) { return openWmaWriter(f, path); },
+                   [&](const FlacFormat& f) { return openFlacWriter(f, path); }},
         format);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "components/audiofile/AudioWriter.h"
+#include "components/audiofile/FlacWriter.h"
 #include "components/audiofile/LameSettings.h"
 #include "components/audiofile/VorbisWriter.h"
 #include "components/audiofile/WavWriter.h"
@@ -12,8 +13,8 @@
 #include <variant>
 
 /// The kind and form of the next output file; monostate while none is chosen.
-using OutputFormat =
-    std::variant<std::monostate, WaveFormat, LameSettings, VorbisFormat, WmaFormats::Format>;
+using OutputFormat = std::variant<std::monostate, WaveFormat, LameSettings, VorbisFormat,
+                                  WmaFormats::Format, FlacFormat>;
 
 /// Throws ComponentError when the format cannot be produced, so that a bad choice is reported
 /// when it is made rather than when a grab starts.

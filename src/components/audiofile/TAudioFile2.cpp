@@ -50,6 +50,11 @@ void TAudioFile2::SetWmaFormat(int format)
     choose(*wma);
 }
 
+void TAudioFile2::SetFlacFormat(int compression, bool verify)
+{
+    choose(FlacFormat{compression, verify});
+}
+
 bool TAudioFile2::IsOpen() const
 {
     return m_open;

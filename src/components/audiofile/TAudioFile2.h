@@ -6,7 +6,8 @@
 #include <atomic>
 #include <memory>
 
-/// The output file of a grab, in the format chosen last: WAV, MP3 (LAME), Ogg Vorbis or WMA.
+/// The output file of a grab, in the format chosen last: WAV, MP3 (LAME), Ogg Vorbis, WMA
+/// or FLAC.
 ///
 /// A Set...Format call that cannot be produced throws ComponentError and leaves no format
 /// chosen, so a following open() fails instead of writing something else. open() never replaces
@@ -31,6 +32,7 @@ public:
     void SetOggVorbisFormat(int sampleRate, int channels, int bitrate, int minBitrate,
                             int maxBitrate, int quality) override;
     void SetWmaFormat(int format) override;
+    void SetFlacFormat(int compression, bool verify) override;
     bool IsOpen() const override;
     void OptionFlag(int flags) override;
 

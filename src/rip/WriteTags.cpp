@@ -60,6 +60,16 @@ QString partOfSet(const TagRecord& tag)
                               : QString();
 }
 
+// What Vorbis comments (Ogg and FLAC) carry beyond the row's texts.
+QList<QPair<QString, QString>> vorbisExtra(const TagRecord& tag)
+{
+    QList<QPair<QString, QString>> extra;
+    if (tag.discNumber > 0)
+        extra = {{QStringLiteral("DISCNUMBER"), QString::number(tag.discNumber)},
+                 {QStringLiteral("DISCTOTAL"), QString::number(tag.discTotal)}};
+    return extra + identifiers(tag, &IdentifierName::vorbis);
+}
+
 QString trackNumberText(const TagRecord& tag)
 {
     return tag.trackNumber > 0 ? QString::number(tag.trackNumber) : QString();
@@ -101,10 +111,7 @@ void writeOgg(const QString& path, const TagRecord& tag)
     ogg.date = tag.year;
     ogg.tracknumber = trackNumberText(tag);
     ogg.comment = tag.comment;
-    if (tag.discNumber > 0)
-        ogg.extra = {{QStringLiteral("DISCNUMBER"), QString::number(tag.discNumber)},
-                     {QStringLiteral("DISCTOTAL"), QString::number(tag.discTotal)}};
-    ogg.extra += identifiers(tag, &IdentifierName::vorbis);
+    ogg.extra = vorbisExtra(tag);
     ogg.picture = tag.picture;
     ogg.pictureType = tag.pictureType;
     writeOggComments(path, ogg);
@@ -121,6 +128,9 @@ void writeFlac(const QString& path, const TagRecord& tag)
     flac.trackNumber = trackNumberText(tag);
     flac.trackTotal = tag.trackCount > 0 ? QString::number(tag.trackCount) : QString();
     flac.comment = tag.comment;
+    flac.extra = vorbisExtra(tag);
+    flac.picture = tag.picture;
+    flac.pictureType = tag.pictureType;
     writeFlacComments(path, flac);
 }
 

@@ -11,6 +11,7 @@
 #include <taglib/asffile.h>
 #include <taglib/asfpicture.h>
 #include <taglib/attachedpictureframe.h>
+#include <taglib/flacfile.h>
 #include <taglib/flacpicture.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
@@ -85,6 +86,24 @@ QString oggField(const QString& path, const char* name)
 {
     TagLib::Ogg::Vorbis::File file(QFile::encodeName(path).constData());
     const auto& fields = file.tag()->fieldListMap();
+    return fields.contains(name) ? toQt(fields[name].front()) : QString();
+}
+
+QByteArray flacPicture(const QString& path)
+{
+    TagLib::FLAC::File file(QFile::encodeName(path).constData());
+    const auto pictures = file.pictureList();
+    if (pictures.size() != 1)
+        return {};
+    EXPECT_EQ(pictures.front()->type(), TagLib::FLAC::Picture::FrontCover);
+    EXPECT_EQ(pictures.front()->width(), 16);
+    return toQt(pictures.front()->data());
+}
+
+QString flacField(const QString& path, const char* name)
+{
+    TagLib::FLAC::File file(QFile::encodeName(path).constData());
+    const auto& fields = file.xiphComment()->fieldListMap();
     return fields.contains(name) ? toQt(fields[name].front()) : QString();
 }
 
@@ -178,7 +197,8 @@ TEST_F(RipCliMusicBrainzTest, AReleaseNamesAndTagsTheFilesAndItsCoverIsSavedAndE
     server.put(mbid(1), ".cover", cover);
     writeSettings(musicBrainzSettings(server.url));
 
-    QStringList formats{QStringLiteral("mp3"), QStringLiteral("ogg"), QStringLiteral("wma")};
+    QStringList formats{QStringLiteral("mp3"), QStringLiteral("ogg"), QStringLiteral("wma"),
+                        QStringLiteral("flac")};
     for (const QString& format : formats) {
         const RunResult r = ripSpaced({QStringLiteral("--musicbrainz"), QStringLiteral("-d"), cue,
                                        QStringLiteral("-f"), format, QStringLiteral("-t"),
@@ -209,6 +229,10 @@ TEST_F(RipCliMusicBrainzTest, AReleaseNamesAndTagsTheFilesAndItsCoverIsSavedAndE
             EXPECT_EQ(oggField(file, "MUSICBRAINZ_ALBUMID"), mbid(1));
             EXPECT_EQ(oggField(file, "MUSICBRAINZ_TRACKID"), mbid(301));
             EXPECT_EQ(oggPicture(file), cover);
+        } else if (format == u"flac") {
+            EXPECT_EQ(flacField(file, "MUSICBRAINZ_ALBUMID"), mbid(1));
+            EXPECT_EQ(flacField(file, "MUSICBRAINZ_RELEASEGROUPID"), mbid(201));
+            EXPECT_EQ(flacPicture(file), cover);
         } else {
             EXPECT_EQ(wmaAttribute(file, "MusicBrainz/Album Id"), mbid(1));
             EXPECT_EQ(wmaPicture(file), cover);

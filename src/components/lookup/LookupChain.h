@@ -22,7 +22,6 @@ public:
     ~LookupChain() override;
 
     void query(const FreeDBDisc& disc) override;
-    MusicBrainzInformation& musicBrainz() { return *m_musicBrainz; }
 
 private:
     void onCddbStatus(int status);

@@ -18,6 +18,8 @@ PACKAGES=(
   libtag1-dev libflac-dev
   # rip checksums
   zlib1g-dev
+  # MusicBrainz disc ids
+  libdiscid-dev
   # tests
   libgtest-dev libgmock-dev googletest
   ffmpeg pulseaudio pulseaudio-utils python3

@@ -10,17 +10,20 @@ BUILD=${BUILD_DIR:-build}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$BUILD"
 
-# The tests need a private sound server for playback and a loopback CDDB server for the
-# lookups; both are stopped however the tests end.
+# The tests need a private sound server for playback and loopback CDDB and MusicBrainz servers
+# for the lookups; all are stopped however the tests end.
 source scripts/sound-server.sh
 source scripts/cddb-server.sh
+source scripts/mb-server.sh
 stop_services() {
+    stop_mb_server
     stop_cddb_server
     stop_sound_server
 }
 trap stop_services EXIT
 start_sound_server "$BUILD/test-sound-server"
 start_cddb_server "$BUILD/cddb-server"
+start_mb_server "$BUILD/mb-server"
 
 ctest --test-dir "$BUILD" --output-on-failure -j "$(nproc)" "$@"
 

@@ -16,7 +16,8 @@ constexpr OptionSpec Specs[] = {
     {"t", "tracks", true},      {"o", "output", true},         {nullptr, "scheme", true},
     {nullptr, "lookup", false}, {"j", "jobs", true},           {"q", "quiet", false},
     {"h", "help", false},       {nullptr, "version", false},   {nullptr, "no-log", false},
-    {nullptr, "no-cue", false}, {nullptr, "test-copy", false},
+    {nullptr, "no-cue", false}, {nullptr, "test-copy", false}, {nullptr, "musicbrainz", false},
+    {nullptr, "release", true},
 };
 
 const OptionSpec* findOption(const QString& arg)
@@ -71,6 +72,8 @@ QString apply(CliOptions& o, const QString& name, const QString& value)
         o.list = true;
     else if (name == u"lookup")
         o.lookup = true;
+    else if (name == u"musicbrainz")
+        o.musicBrainz = true;
     else if (name == u"quiet")
         o.quiet = true;
     else if (name == u"help")
@@ -108,6 +111,10 @@ QString apply(CliOptions& o, const QString& name, const QString& value)
                                   "artist-album)")
                 .arg(value);
         o.scheme = *scheme;
+    } else if (name == u"release") {
+        if (value.trimmed().isEmpty())
+            return QStringLiteral("--release needs a release id or a number from the list");
+        o.release = value.trimmed();
     } else if (name == u"jobs") {
         const auto jobs = positiveNumber(value);
         if (!jobs || *jobs > 64)
@@ -197,7 +204,11 @@ QString cliUsage()
         "  -t, --tracks LIST       tracks to rip, e.g. 1,3-5 (default: all)\n"
         "  -o, --output DIR        output folder (default: Main/Path of the settings file)\n"
         "      --scheme none|artist|album|artist-album   folder scheme (default: Main/Output)\n"
-        "      --lookup            look the disc up in CDDB first (the Freedb settings)\n"
+        "      --lookup            look the disc up in CDDB first (the Freedb settings), then\n"
+        "                          in MusicBrainz when CDDB has nothing\n"
+        "      --musicbrainz       look the disc up in MusicBrainz only\n"
+        "      --release ID|N      of several releases take the one with this MusicBrainz id,\n"
+        "                          or the N-th of the list (default: the first)\n"
         "  -j, --jobs N            tracks encoded at once (default: the number of cores)\n"
         "      --test-copy         read each track twice and compare the CRCs\n"
         "      --no-log            write no rip log\n"

@@ -18,7 +18,9 @@ struct CliOptions
     QString output;    // empty: the stored output folder
     std::optional<int> scheme;
     bool lookup = false;
-    int jobs = 0; // 0: the number of cores
+    bool musicBrainz = false; // look up in MusicBrainz only
+    QString release; // a release's MBID or its 1-based number in the list; empty: the first
+    int jobs = 0;    // 0: the number of cores
     bool quiet = false;
     bool log = true;       // a rip log beside the files
     bool cue = true;       // a cue sheet beside the files

@@ -15,8 +15,7 @@ int lookUpDisc(IAudioCDGrabber2& grabber, IFreeDBInformation2& info,
     QObject::connect(&grabber, &IAudioCDGrabber2::OnFreeDBQueryStatus, &loop, [&](int status) {
         for (const QString& line : freeDBStatusLines(status))
             log(line);
-        if (status == FreeDBStatus::Loaded || status == FreeDBStatus::NoEntry ||
-            status == FreeDBStatus::ConnectionFailed) {
+        if (FreeDBStatus::isFinal(status)) {
             result = status;
             loop.quit();
         }

@@ -147,6 +147,16 @@ void ProgressReporter::trackFailed(const RipTrack& track)
     m_err.flush();
 }
 
+void ProgressReporter::note(const QString& line)
+{
+    if (m_quiet)
+        return;
+    endBar();
+    flush();
+    m_err << "tunecrest-rip: " << printable(line) << '\n';
+    m_err.flush();
+}
+
 void ProgressReporter::summary(const std::vector<RipTrack>& tracks, double wallSeconds)
 {
     if (m_quiet)

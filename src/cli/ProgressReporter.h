@@ -24,6 +24,8 @@ public:
     void trackEncoding(const RipTrack& track);
     void trackDone(const RipTrack& track, const RipProgress& overall);
     void trackFailed(const RipTrack& track);
+    /// A line of its own on standard error, unless quiet.
+    void note(const QString& line);
     void summary(const std::vector<RipTrack>& tracks, double wallSeconds);
 
 private:

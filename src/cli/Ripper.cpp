@@ -8,6 +8,7 @@
 #include "components/IAudioFile2LameEnc.h"
 #include "rip/EncoderConfiguration.h"
 #include "rip/OutputNaming.h"
+#include "rip/ReleaseTags.h"
 #include "rip/TrackFile.h"
 #include "settings/SettingsFile.h"
 
@@ -329,16 +330,21 @@ void Ripper::encoderFinished(std::size_t index, const QString& error)
 void Ripper::finishTrack(RipTrack& track)
 {
     try {
+        TagRecord tag = tagRecordFor(track.row.record, track.number, m_discTracks);
+        addEntryTags(tag, m_entry, track.number - 1,
+                     m_settings.read(Keys::MusicBrainz::EmbedCover));
         track.path =
             finishTrackFile(track.partial, track.path,
-                            {track.directory, track.row.caption, m_extension, track.number},
-                            tagRecordFor(track.row.record, track.number, m_discTracks),
+                            {track.directory, track.row.caption, m_extension, track.number}, tag,
                             [this](const QString& path) { return isTaken(path); });
     } catch (const std::exception& e) {
         failTrack(track, errorText(e));
         return;
     }
     track.partial.clear();
+    const QString coverLine = saveCover(m_entry, track.directory);
+    if (!coverLine.isEmpty())
+        m_reporter.note(coverLine);
     track.state = RipTrack::State::Done;
     track.size = QFileInfo(track.path).size();
     track.elapsed = track.clock.elapsed() / 1000.0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/CliOptions.h"
+#include "components/IFreeDBInformation2.h"
 #include "rip/RipLog.h"
 #include "rip/TrackRecords.h"
 
@@ -92,6 +93,10 @@ public:
     /// finishes with exitCode.
     void interrupt(int exitCode = ExitCode::Interrupted);
 
+    /// The entry a lookup loaded: its identifiers and cover go into the files' tags, the cover
+    /// also beside them.
+    void setLookedUpEntry(const FreeDBEntry& entry) { m_entry = entry; }
+
     const std::vector<RipTrack>& tracks() const { return m_tracks; }
     /// The disc's CDDB id, for the log and the cue sheet.
     void setDiscId(const QString& discId) { m_record.discId = discId; }
@@ -128,6 +133,7 @@ private:
 
     const CliOptions& m_options;
     const SettingsFile& m_settings;
+    FreeDBEntry m_entry;
     IAudioCDGrabber2& m_grabber;
     EncoderFactory m_factory;
     ProgressReporter& m_reporter;

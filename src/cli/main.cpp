@@ -11,6 +11,8 @@
 #include "components/audiofile/TAudioFile2LameEnc.h"
 #include "components/grabber/AudioCDGrabber.h"
 #include "components/lookup/CddbProtocol.h"
+#include "components/lookup/LookupChain.h"
+#include "components/lookup/MusicBrainzInformation.h"
 #include "components/lookup/TFreeDBInformation2.h"
 #include "rip/EncoderConfiguration.h"
 #include "rip/TrackRecords.h"
@@ -96,20 +98,69 @@ void listTracks(IAudioCDGrabber2& grabber)
     }
 }
 
-// Looks the disc up with the Freedb settings; its texts then name and tag the files. Without an
-// entry the rip goes on with the disc's own texts.
-void lookUp(const QString& settingsPath, IAudioCDGrabber2& grabber, bool quiet)
+void listReleases(const QList<MusicBrainzReleaseSummary>& releases)
 {
-    TFreeDBInformation2 info(settingsPath);
-    const int status = lookUpDisc(grabber, info, [quiet](const QString& line) {
-        if (!quiet)
+    err() << "tunecrest-rip: MusicBrainz has " << releases.size() << " releases of this disc:\n";
+    for (qsizetype i = 0; i < releases.size(); ++i) {
+        const MusicBrainzReleaseSummary& r = releases.at(i);
+        err() << QStringLiteral("  %1  %2 / %3  %4 %5  %6 %7  %8  %9\n")
+                     .arg(QString::number(i + 1), printable(r.artist), printable(r.title),
+                          printable(r.date), printable(r.country), printable(r.label),
+                          printable(r.catalogNumber), printable(r.barcode), printable(r.id));
+    }
+}
+
+// The release --release names: its id, or its number in the list; the first without one.
+int chooseRelease(const QList<MusicBrainzReleaseSummary>& releases, const QString& wanted)
+{
+    if (wanted.isEmpty())
+        return 0;
+    bool number = false;
+    const int n = wanted.toInt(&number);
+    if (number && n >= 1 && n <= releases.size())
+        return n - 1;
+    for (qsizetype i = 0; i < releases.size(); ++i)
+        if (releases.at(i).id.compare(wanted, Qt::CaseInsensitive) == 0)
+            return static_cast<int>(i);
+    err() << "tunecrest-rip: warning: no release of the list matches --release "
+          << printable(wanted) << '\n';
+    return -1;
+}
+
+// Looks the disc up: CDDB then MusicBrainz, or MusicBrainz alone. The texts of an entry then
+// name and tag the files; the entry's identifiers and cover go into entry. Without an entry the
+// rip goes on with the disc's own texts.
+void lookUp(const QString& settingsPath, const CliOptions& options, IAudioCDGrabber2& grabber,
+            std::optional<FreeDBEntry>& entry)
+{
+    auto musicBrainz = std::make_unique<MusicBrainzInformation>(settingsPath);
+    musicBrainz->setChooser([&options](const QList<MusicBrainzReleaseSummary>& releases) {
+        if (!options.quiet)
+            listReleases(releases);
+        return chooseRelease(releases, options.release);
+    });
+    std::unique_ptr<IFreeDBInformation2> info;
+    if (options.musicBrainz)
+        info = std::move(musicBrainz);
+    else
+        info = std::make_unique<LookupChain>(settingsPath,
+                                             std::make_unique<TFreeDBInformation2>(settingsPath),
+                                             std::move(musicBrainz));
+    QObject::connect(info.get(), &IFreeDBInformation2::entryLoaded, info.get(),
+                     [&entry](const FreeDBEntry& loaded) { entry = loaded; });
+    const int status = lookUpDisc(grabber, *info, [&options](const QString& line) {
+        if (!options.quiet)
             err() << "tunecrest-rip: " << printable(line) << '\n';
     });
-    if (status == FreeDBStatus::ConnectionFailed)
-        err() << "tunecrest-rip: warning: the CDDB lookup failed; the disc's own texts are used\n";
-    else if (status == FreeDBStatus::NoEntry)
-        err() << "tunecrest-rip: warning: no CDDB entry for this disc; the disc's own texts are "
-                 "used\n";
+    if (!FreeDBStatus::isLoaded(status)) {
+        entry.reset();
+        err() << "tunecrest-rip: warning: "
+              << (status == FreeDBStatus::ConnectionFailed ||
+                          status == FreeDBStatus::MusicBrainzFailed
+                      ? "the lookup failed"
+                      : "no entry for this disc")
+              << "; the disc's own texts are used\n";
+    }
     err().flush();
 }
 
@@ -166,8 +217,11 @@ int rip(const CliOptions& options)
     }
     if (grabber.TrackCount() < 1)
         return fail(ExitCode::NoDisc, QStringLiteral("drive %1 holds no audio disc").arg(drive));
-    if (options.lookup)
-        lookUp(settingsPath, grabber, options.quiet);
+    if (!options.release.isEmpty() && !options.lookup && !options.musicBrainz)
+        return fail(ExitCode::Usage, QStringLiteral("--release needs --lookup or --musicbrainz"));
+    std::optional<FreeDBEntry> entry;
+    if (options.lookup || options.musicBrainz)
+        lookUp(settingsPath, options, grabber, entry);
     if (options.list) {
         listTracks(grabber);
         return ExitCode::Ok;
@@ -183,6 +237,8 @@ int rip(const CliOptions& options)
     const QString problem = ripper.prepare();
     if (!problem.isEmpty())
         return fail(ExitCode::Usage, problem);
+    if (entry)
+        ripper.setLookedUpEntry(*entry);
     SignalWatcher interrupts;
     QObject::connect(&interrupts, &SignalWatcher::interrupted, &ripper,
                      [&ripper] { ripper.interrupt(); });

@@ -23,11 +23,14 @@ struct TagRecord
     /// A front cover, with its MIME type; empty when there is none.
     QByteArray picture;
     QString pictureType;
+    int discNumber = 0; // of a set of several discs; 0 none
+    int discTotal = 0;
 };
 
 /// The record of a track's row.
 inline TagRecord tagRecordFor(const CDFreedinfo& row, int trackNumber = 0, int trackCount = 0)
 {
-    return {row.Title,   row.Artist, row.Album, row.Year, row.Genre, row.Comment,
-            trackNumber, trackCount, {},        {},       {}};
+    return {row.Title,   row.Artist,  row.Album,  row.Year, row.Genre,
+            row.Comment, trackNumber, trackCount, {},       {},
+            {},          0,           0};
 }

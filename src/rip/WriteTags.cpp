@@ -4,6 +4,7 @@
 #include "tags/ID3Writer.h"
 #include "tags/Ogg.h"
 #include "tags/WMATag.h"
+#include "tags/WMAudioInfo.h"
 
 #include <algorithm>
 
@@ -25,6 +26,50 @@ template <typename Record> Record rowTexts(const TagRecord& tag)
     return record;
 }
 
+// The names of the identifiers in each format, as the usual readers expect them.
+struct IdentifierName
+{
+    const char* vorbis;
+    const char* id3; // TXXX description
+    const char* wma;
+};
+constexpr IdentifierName IdentifierNames[] = {
+    {"MUSICBRAINZ_ALBUMID", "MusicBrainz Album Id", "MusicBrainz/Album Id"},
+    {"MUSICBRAINZ_RELEASEGROUPID", "MusicBrainz Release Group Id", "MusicBrainz/Release Group Id"},
+    {"MUSICBRAINZ_TRACKID", "MusicBrainz Track Id", "MusicBrainz/Track Id"},
+    {"MUSICBRAINZ_ALBUMARTISTID", "MusicBrainz Album Artist Id", "MusicBrainz/Album Artist Id"},
+    {"MUSICBRAINZ_ARTISTID", "MusicBrainz Artist Id", "MusicBrainz/Artist Id"},
+};
+
+// The record's identifiers under the names member picks, in the order of IdentifierNames.
+QList<QPair<QString, QString>> identifiers(const TagRecord& tag,
+                                           const char* IdentifierName::*member)
+{
+    QList<QPair<QString, QString>> named;
+    for (const IdentifierName& name : IdentifierNames) {
+        const QString value = tag.identifiers.value(QLatin1StringView(name.vorbis));
+        if (!value.isEmpty())
+            named.append({QLatin1StringView(name.*member), value});
+    }
+    return named;
+}
+
+QString partOfSet(const TagRecord& tag)
+{
+    return tag.discNumber > 0 ? QStringLiteral("%1/%2").arg(tag.discNumber).arg(tag.discTotal)
+                              : QString();
+}
+
+// What Vorbis comments (Ogg and FLAC) carry beyond the row's texts.
+QList<QPair<QString, QString>> vorbisExtra(const TagRecord& tag)
+{
+    QList<QPair<QString, QString>> extra;
+    if (tag.discNumber > 0)
+        extra = {{QStringLiteral("DISCNUMBER"), QString::number(tag.discNumber)},
+                 {QStringLiteral("DISCTOTAL"), QString::number(tag.discTotal)}};
+    return extra + identifiers(tag, &IdentifierName::vorbis);
+}
+
 QString trackNumberText(const TagRecord& tag)
 {
     return tag.trackNumber > 0 ? QString::number(tag.trackNumber) : QString();
@@ -35,6 +80,10 @@ void writeId3(const QString& path, const TagRecord& tag)
     ID3StructV2 id3 = rowTexts<ID3StructV2>(tag);
     id3.Track = trackNumberText(tag);
     id3.Comment = tag.comment;
+    id3.PartOfSet = partOfSet(tag);
+    id3.UserTexts = identifiers(tag, &IdentifierName::id3);
+    id3.Picture = tag.picture;
+    id3.PictureType = tag.pictureType;
     WriteID3Tag(path, id3);
 }
 
@@ -43,6 +92,12 @@ void writeWma(const QString& path, const TagRecord& tag)
     WMATagInfo info = rowTexts<WMATagInfo>(tag);
     info.TrackNumber = static_cast<quint16>(std::clamp(tag.trackNumber, 0, 0xFFFF));
     info.Description = tag.comment;
+    const QString part = partOfSet(tag);
+    if (!part.isEmpty())
+        info.Extra.append({QString::fromUtf16(WMAttributeName::PartOfSet), part});
+    info.Extra += identifiers(tag, &IdentifierName::wma);
+    info.Picture = tag.picture;
+    info.PictureType = tag.pictureType;
     writeWmaAttributes(path, info);
 }
 
@@ -56,6 +111,9 @@ void writeOgg(const QString& path, const TagRecord& tag)
     ogg.date = tag.year;
     ogg.tracknumber = trackNumberText(tag);
     ogg.comment = tag.comment;
+    ogg.extra = vorbisExtra(tag);
+    ogg.picture = tag.picture;
+    ogg.pictureType = tag.pictureType;
     writeOggComments(path, ogg);
 }
 
@@ -70,6 +128,9 @@ void writeFlac(const QString& path, const TagRecord& tag)
     flac.trackNumber = trackNumberText(tag);
     flac.trackTotal = tag.trackCount > 0 ? QString::number(tag.trackCount) : QString();
     flac.comment = tag.comment;
+    flac.extra = vorbisExtra(tag);
+    flac.picture = tag.picture;
+    flac.pictureType = tag.pictureType;
     writeFlacComments(path, flac);
 }
 

@@ -95,7 +95,7 @@ struct Page
 };
 
 // The first four are the original pages and keep their positions.
-constexpr std::array<Page, 13> Pages{{
+constexpr std::array<Page, 14> Pages{{
     {"CD General", "Set CD General"},
     {"WMA Settings", "Set WMA Format"},
     {"CD Setings", "Set CD"},
@@ -109,6 +109,7 @@ constexpr std::array<Page, 13> Pages{{
     {"Ogg Vorbis", "Set Ogg Vorbis"},
     {"WAV", "Set WAV"},
     {"FLAC", "Set FLAC"},
+    {"MusicBrainz", "Set MusicBrainz"},
 }};
 
 QString text(const char* latin1)
@@ -402,8 +403,9 @@ void Tfm_set::buildWindow()
     QWidget* flac = buildFlac();
     QWidget* cdSet = buildCdSet();
     QWidget* freedb = buildFreedb();
-    m_pages = {buildCdGeneral(), wma,     cdSet,          freedb, mp3General, mp3Vbr, filter,
-               expert,           presets, buildCommand(), ogg,    wav,        flac};
+    m_pages = {
+        buildCdGeneral(), wma,     cdSet,          freedb, mp3General, mp3Vbr, filter,
+        expert,           presets, buildCommand(), ogg,    wav,        flac,   buildMusicBrainz()};
 
     auto* ok = named(new QPushButton(QStringLiteral("Ok"), this), "Ok");
     auto* defaults = named(new QPushButton(QStringLiteral("Default"), this), "Button2");
@@ -604,6 +606,33 @@ QWidget* Tfm_set::buildFreedb()
     Binding address = bind(email, Email);
     address.reset = [] {};
     m_bindings.push_back(address);
+    return page;
+}
+
+QWidget* Tfm_set::buildMusicBrainz()
+{
+    QWidget* page = panel("gb_musicbrainz");
+    auto* layout = grid(page);
+    QCheckBox* enabled =
+        check(page, "ck_mbenabled", "Look the disc up in MusicBrainz when FreeDB has nothing");
+    auto* server = named(new QLineEdit(page), "edt_mbserver");
+    QCheckBox* coverArt = check(page, "ck_coverart", "Fetch the front cover (cover.jpg)");
+    QCheckBox* embed = check(page, "ck_embedcover", "Embed the cover in the files");
+    auto* coverServer = named(new QLineEdit(page), "edt_coverserver");
+
+    layout->addWidget(enabled, 0, 0, 1, 2);
+    addRow(layout, 1, label(page, "Label_mbserver", "Server:  "), server);
+    layout->addWidget(coverArt, 2, 0, 1, 2);
+    layout->addWidget(embed, 3, 0, 1, 2);
+    addRow(layout, 4, label(page, "Label_coverserver", "Cover server:  "), coverServer);
+    layout->setRowStretch(5, 1);
+
+    using namespace Keys::MusicBrainz;
+    m_bindings.push_back(bind(enabled, Enabled));
+    m_bindings.push_back(bind(server, Server));
+    m_bindings.push_back(bind(coverArt, CoverArt));
+    m_bindings.push_back(bind(embed, EmbedCover));
+    m_bindings.push_back(bind(coverServer, CoverServer));
     return page;
 }
 

@@ -83,6 +83,7 @@ private:
     QWidget* buildOgg();
     QWidget* buildWav();
     QWidget* buildFlac();
+    QWidget* buildMusicBrainz();
     QWidget* panel(const char* name);
 
     void fillDriveList(SettingsFile& settings);

@@ -135,4 +135,15 @@ inline constexpr StringKey Proxy{Section, "proxy", ""};
 inline constexpr StringKey Email{Section, "email", ""};
 } // namespace Freedb
 
+namespace MusicBrainz {
+inline constexpr const char* Section = "MusicBrainz";
+// Asked after CDDB found nothing (or failed).
+inline constexpr BoolKey Enabled{Section, "enabled", true};
+inline constexpr StringKey Server{Section, "server", "https://musicbrainz.org"};
+// The release's front cover: fetched and saved beside the tracks, and embedded in them.
+inline constexpr BoolKey CoverArt{Section, "coverart", true};
+inline constexpr BoolKey EmbedCover{Section, "embedcover", true};
+inline constexpr StringKey CoverServer{Section, "coverserver", "https://coverartarchive.org"};
+} // namespace MusicBrainz
+
 } // namespace Keys

@@ -4,6 +4,8 @@
 #include "components/IAudioFile2.h"
 #include "components/IFreeDBInformation2.h"
 #include "components/lookup/FreeDBLog.h"
+#include "components/lookup/LookupChain.h"
+#include "components/lookup/MusicBrainzInformation.h"
 #include "components/lookup/TFreeDBInformation2.h"
 #include "components/skin/ISkin.h"
 #include "rip/EncoderConfiguration.h"
@@ -14,6 +16,7 @@
 #include "shell/About.h"
 #include "shell/Desktop.h"
 #include "shell/Prompter.h"
+#include "shell/ReleaseChooser.h"
 #include "tags/TagEditor.h"
 
 #include <QCloseEvent>
@@ -55,7 +58,7 @@ Tfm_main::Tfm_main(MainWindowParts parts, QWidget* parent)
       m_parts(std::move(parts)), m_grabber(m_parts.grabber.get())
 {
     if (!m_parts.freeDBInformation)
-        m_parts.freeDBInformation = std::make_unique<TFreeDBInformation2>(m_parts.settingsPath);
+        m_parts.freeDBInformation = defaultLookup();
     m_freeDBInformation = m_parts.freeDBInformation.get();
     setObjectName(QStringLiteral("fm_main"));
     setWindowTitle(QStringLiteral("Ripwell Maker"));
@@ -75,6 +78,8 @@ Tfm_main::Tfm_main(MainWindowParts parts, QWidget* parent)
         runHandler([this, status] { AudioCDGrabber21FreeDBQueryStatus(status); });
     });
     connect(m_freeDBInformation, &IFreeDBInformation2::logLine, this, &Tfm_main::appendFreeDBLog);
+    connect(m_freeDBInformation, &IFreeDBInformation2::entryLoaded, this,
+            [this](const FreeDBEntry& entry) { m_lookedUpEntry = entry; });
     connect(m_grabber, &IAudioCDGrabber2::grabFailed, this, [this](const QString& message) {
         m_grabFailure = message.isEmpty() ? QStringLiteral("The read ended early.") : message;
         m_grabbing = false;
@@ -659,6 +664,8 @@ void Tfm_main::StopPlay()
 
 void Tfm_main::RunFreeDBLookup()
 {
+    // Identifiers and cover belong to the disc they were looked up for.
+    m_lookedUpEntry = FreeDBEntry();
     if (!AudioCDPresent()) {
         m_parts.prompter->information(this, NotAudioCd);
         return;
@@ -688,8 +695,20 @@ void Tfm_main::AudioCDGrabber21FreeDBQueryStatus(int status)
     QCoreApplication::processEvents();
     // The fetched texts come in with a full read of the disc; during a run or while the tag
     // editor is open the read waits for them.
-    if (status == FreeDBStatus::Loaded)
+    if (FreeDBStatus::isLoaded(status))
         ReadDiscToList();
+}
+
+std::unique_ptr<IFreeDBInformation2> Tfm_main::defaultLookup()
+{
+    // CDDB, then MusicBrainz; of several releases the user picks one.
+    auto musicBrainz = std::make_unique<MusicBrainzInformation>(m_parts.settingsPath);
+    musicBrainz->setChooser([this](const QList<MusicBrainzReleaseSummary>& releases) {
+        return chooseRelease(this, releases);
+    });
+    return std::make_unique<LookupChain>(
+        m_parts.settingsPath, std::make_unique<TFreeDBInformation2>(m_parts.settingsPath),
+        std::move(musicBrainz));
 }
 
 void Tfm_main::appendFreeDBLog(const QString& line)

@@ -148,6 +148,7 @@ private:
     void buildSettingsDialog();
     void showTagEditor();
     void appendFreeDBLog(const QString& line);
+    std::unique_ptr<IFreeDBInformation2> defaultLookup();
     void edt_retryClick();
     bool rereadHeldBack() const;
     void rereadIfHeldBack();
@@ -162,6 +163,7 @@ private:
     MainWindowParts m_parts;
     IAudioCDGrabber2* m_grabber;
     IFreeDBInformation2* m_freeDBInformation; // FreeDBInformation21
+    FreeDBEntry m_lookedUpEntry; // the last lookup's entry: identifiers and cover for the tags
     std::unique_ptr<SettingsFile> m_settings;
     QTreeWidget* m_lv = nullptr;
     QMenu* m_popupMenu1 = nullptr;

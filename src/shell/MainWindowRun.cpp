@@ -4,6 +4,7 @@
 #include "components/IAudioFile2.h"
 #include "rip/EncoderConfiguration.h"
 #include "rip/OutputNaming.h"
+#include "rip/ReleaseTags.h"
 #include "rip/RipLog.h"
 #include "rip/TrackFile.h"
 #include "settings/SettingsDialog.h"
@@ -191,10 +192,13 @@ void Tfm_main::convertRow(int row, QString& lastDirectory, RipRecord& record)
         entry.error = QStringLiteral("stopped");
 
     // The texts as they stand now: the tag editor may have changed them during the grab.
-    entry.file =
-        finishTrackFile(partial, path, {directory, caption, extension, trackNumber},
-                        tagRecordFor(m_trackTable.at(row), trackNumber, m_lv->topLevelItemCount()));
+    TagRecord tag = tagRecordFor(m_trackTable.at(row), trackNumber, m_lv->topLevelItemCount());
+    addEntryTags(tag, m_lookedUpEntry, row, m_settings->read(Keys::MusicBrainz::EmbedCover));
+    entry.file = finishTrackFile(partial, path, {directory, caption, extension, trackNumber}, tag);
     unfinished.release();
+    const QString coverLine = saveCover(m_lookedUpEntry, directory);
+    if (!coverLine.isEmpty())
+        appendFreeDBLog(coverLine);
     if (record.testCopy && m_converting)
         testReadRow(record);
 }

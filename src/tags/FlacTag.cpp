@@ -1,5 +1,6 @@
 #include "tags/FlacTag.h"
 
+#include "base/CoverImage.h"
 #include "components/ComponentError.h"
 
 #include <QFile>
@@ -77,6 +78,51 @@ void setField(FLAC__StreamMetadata* block, const char* name, const QString& valu
     }
 }
 
+constexpr FLAC__StreamMetadata_Picture_Type FrontCover =
+    FLAC__STREAM_METADATA_PICTURE_TYPE_FRONT_COVER;
+
+// Removes the chain's front covers, then puts picture in one after the comment block.
+void replaceFrontCover(FLAC__Metadata_Chain* chain, const QByteArray& picture,
+                       const QString& mimeType, const QString& path)
+{
+    IteratorHandle it(FLAC__metadata_iterator_new());
+    if (!it)
+        fail(path, QStringLiteral("out of memory"));
+    FLAC__metadata_iterator_init(it.get(), chain);
+    bool more = true;
+    while (more) {
+        const FLAC__StreamMetadata* block = FLAC__metadata_iterator_get_block(it.get());
+        if (block->type == FLAC__METADATA_TYPE_PICTURE && block->data.picture.type == FrontCover) {
+            // Deleting moves the iterator back to the block before.
+            FLAC__metadata_iterator_delete_block(it.get(), true);
+        }
+        more = FLAC__metadata_iterator_next(it.get());
+    }
+    std::unique_ptr<FLAC__StreamMetadata, MetadataDeleter> block(
+        FLAC__metadata_object_new(FLAC__METADATA_TYPE_PICTURE));
+    QByteArray mime = mimeType.toLatin1();
+    QByteArray description;
+    if (!block || !FLAC__metadata_object_picture_set_mime_type(block.get(), mime.data(), true) ||
+        !FLAC__metadata_object_picture_set_description(
+            block.get(), reinterpret_cast<FLAC__byte*>(description.data()), true) ||
+        !FLAC__metadata_object_picture_set_data(
+            block.get(), reinterpret_cast<FLAC__byte*>(const_cast<char*>(picture.constData())),
+            static_cast<FLAC__uint32>(picture.size()), true))
+        fail(path, QStringLiteral("out of memory"));
+    const CoverImageSize size = coverImageSize(picture);
+    block->data.picture.type = FrontCover;
+    block->data.picture.width = size.width;
+    block->data.picture.height = size.height;
+    block->data.picture.depth = size.depth;
+    FLAC__metadata_iterator_init(it.get(), chain);
+    while (FLAC__metadata_iterator_get_block_type(it.get()) != FLAC__METADATA_TYPE_VORBIS_COMMENT &&
+           FLAC__metadata_iterator_next(it.get())) {
+    }
+    if (!FLAC__metadata_iterator_insert_block_after(it.get(), block.get()))
+        fail(path, QStringLiteral("out of memory"));
+    block.release(); // the chain owns it now
+}
+
 } // namespace
 
 void writeFlacComments(const QString& path, const FlacTag& tag)
@@ -95,6 +141,10 @@ void writeFlacComments(const QString& path, const FlacTag& tag)
         {"TRACKTOTAL", &tag.trackTotal}, {"COMMENT", &tag.comment}};
     for (const auto& [field, value] : fields)
         setField(block, field, *value, path);
+    for (const auto& [field, value] : tag.extra)
+        setField(block, field.toLatin1().constData(), value, path);
+    if (!tag.picture.isEmpty())
+        replaceFrontCover(chain.get(), tag.picture, tag.pictureType, path);
     // Padding is used (and kept) so the comments take the room reserved for them; the file's
     // dates and permissions stay.
     if (!FLAC__metadata_chain_write(chain.get(), true, true))

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 
 /// The texts written as Vorbis comments of a FLAC file; empty ones are left out.
@@ -13,6 +16,11 @@ struct FlacTag
     QString trackNumber; // TRACKNUMBER
     QString trackTotal;  // TRACKTOTAL
     QString comment;     // COMMENT
+    // More fields by name (identifiers, disc number), set after those.
+    QList<QPair<QString, QString>> extra;
+    // A front cover: a PICTURE block of type 3 in place of any earlier front cover.
+    QByteArray picture;
+    QString pictureType; // its MIME type
 };
 
 /// Replaces the fields of tag in the Vorbis comment block of the FLAC file at path (other fields

@@ -85,6 +85,36 @@ QByteArray commentFrame(const QString& comment)
     return frame("COMM", encoded.encoding + QByteArray("eng") + description + encoded.bytes);
 }
 
+// Description and value, each in the frame's one encoding; the description ends with a
+// terminator of that encoding.
+QByteArray userTextFrame(const QString& description, const QString& value)
+{
+    const QString cut = cutText(value, ID3MaxTextLength);
+    if (fitsLatin1(description) && fitsLatin1(cut))
+        return frame("TXXX", EncodingLatin1 + description.toLatin1() + '\0' + cut.toLatin1());
+    return frame("TXXX", EncodingUtf16 + utf16WithByteOrderMark(description) + QByteArray(2, '\0') +
+                             utf16WithByteOrderMark(cut));
+}
+
+constexpr char FrontCover = 3;
+
+QByteArray pictureFrame(const QByteArray& picture, const QString& type)
+{
+    return frame("APIC", EncodingLatin1 + type.toLatin1() + '\0' + FrontCover + '\0' + picture);
+}
+
+QByteArray optionalFrames(const ID3StructV2& tag)
+{
+    QByteArray frames;
+    if (!tag.PartOfSet.isEmpty())
+        frames += textFrame("TPOS", tag.PartOfSet);
+    for (const auto& [description, value] : tag.UserTexts)
+        frames += userTextFrame(description, value);
+    if (!tag.Picture.isEmpty())
+        frames += pictureFrame(tag.Picture, tag.PictureType);
+    return frames;
+}
+
 QByteArray header(qsizetype tagSize)
 {
     return QByteArray("ID3\x03\x00\x00", 6) + synchsafe32(static_cast<quint32>(tagSize));
@@ -127,7 +157,7 @@ QByteArray ID3TagImage(const ID3StructV2& tag)
     const QByteArray frames = textFrame("TIT2", tag.Title) + textFrame("TPE1", tag.Artist) +
                               textFrame("TALB", tag.Album) + textFrame("TRCK", tag.Track) +
                               textFrame("TYER", tag.Year) + textFrame("TCON", tag.Genre) +
-                              commentFrame(tag.Comment);
+                              commentFrame(tag.Comment) + optionalFrames(tag);
     return header(frames.size() + PaddingSize) + frames + QByteArray(PaddingSize, '\0');
 }
 

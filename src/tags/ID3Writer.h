@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 
 /// The texts of an ID3 version 2.3 tag, each written into its own frame.
@@ -13,13 +15,19 @@ struct ID3StructV2
     QString Track;   // TRCK
     QString Comment; // COMM, language "eng", empty description
     QString Genre;   // TCON, the genre's name
+    // Written after the seven only when set, so a tag without them stays as it was.
+    QString PartOfSet;                        // TPOS, "1/2"
+    QList<QPair<QString, QString>> UserTexts; // TXXX, description and value
+    QByteArray Picture;                       // APIC, the front cover
+    QString PictureType;                      // its MIME type
 };
 
 /// Texts longer than this many characters are cut.
 inline constexpr qsizetype ID3MaxTextLength = 255;
 
 /// The complete tag: header, the frames TIT2 TPE1 TALB TRCK TYER TCON COMM (every one, also when
-/// empty), 10 bytes of padding. A text ISO-8859-1 can hold is stored in it under encoding 0, any
+/// empty), then TPOS, the TXXX frames and APIC (picture type 3, front cover) when set, 10 bytes
+/// of padding. A text ISO-8859-1 can hold is stored in it under encoding 0, any
 /// other as UTF-16 with a byte-order mark under encoding 1.
 QByteArray ID3TagImage(const ID3StructV2& tag);
 

@@ -1,6 +1,7 @@
 #include "tags/Ogg.h"
 
 #include "components/ComponentError.h"
+#include "tags/FlacPicture.h"
 #include "tags/SafeRewrite.h"
 #include "tags/VcEdit.h"
 
@@ -31,6 +32,11 @@ void replaceComments(vorbis_comment* comments, const OGGTag& tag)
     addComment(comments, "Date=", tag.date);
     addComment(comments, "Genre=", tag.genre);
     addComment(comments, "Comment=", tag.comment);
+    for (const auto& [name, value] : tag.extra)
+        addComment(comments, (name + u'=').toUtf8().constData(), value);
+    if (!tag.picture.isEmpty())
+        addComment(comments, "METADATA_BLOCK_PICTURE=",
+                   QString::fromLatin1(flacPictureBlock(tag.picture, tag.pictureType).toBase64()));
 }
 
 ComponentError cannotOpen(const QString& path, const QString& error)

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 
 /// The texts written as Vorbis comments; empty ones are left out.
@@ -12,6 +15,11 @@ struct OGGTag
     QString genre;       // "Genre="
     QString date;        // "Date="
     QString tracknumber; // "TrackNumber="
+    // After those, when set: more comments by their names, then the front cover as a
+    // METADATA_BLOCK_PICTURE comment.
+    QList<QPair<QString, QString>> extra;
+    QByteArray picture;
+    QString pictureType; // its MIME type
 };
 
 /// Replaces the Vorbis comments of the Ogg Vorbis file at path with those of tag, in the order

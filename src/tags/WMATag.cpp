@@ -44,6 +44,11 @@ void writeWmaAttributes(const QString& path, const WMATagInfo& info)
             WMATagCapacity::Description);
     setText(*attributes, WMAttributeName::Genre, info.Genre, WMATagCapacity::Genre);
     setNumber(*attributes, WMAttributeName::TrackNumber, info.TrackNumber);
+    for (const auto& [name, value] : info.Extra)
+        if (!value.isEmpty())
+            setText(*attributes, name, value, WMATagCapacity::Album);
+    if (!info.Picture.isEmpty())
+        attributes->setPicture(info.PictureType, info.Picture);
     if (attributes->commit() != WMAudioStatus::Ok)
         throw ComponentError(QStringLiteral("Cannot write %1: %2")
                                  .arg(path, attributes->errorString().isEmpty()

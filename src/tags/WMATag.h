@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 
 /// The texts and track number written as Windows Media attributes. Texts longer than their
@@ -13,6 +16,10 @@ struct WMATagInfo
     QString Album;           // "WM/AlbumTitle"
     QString Description;     // "Description"
     QString Genre;           // "WM/Genre"
+    // Set only when not empty: more texts by attribute name, then the front cover.
+    QList<QPair<QString, QString>> Extra;
+    QByteArray Picture; // "WM/Picture"
+    QString PictureType;
 };
 
 /// The most characters each text of WMATagInfo carries into the file.

@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <taglib/asffile.h>
+#include <taglib/asfpicture.h>
 #include <taglib/asftag.h>
 #include <taglib/tbytevectorstream.h>
 #include <taglib/tstringlist.h>
@@ -105,6 +106,20 @@ qint32 WMAudioInfo::setAttribute(QStringView name, WMAttributeType type, const v
     }
     }
     return WMAudioStatus::InvalidArgument;
+}
+
+qint32 WMAudioInfo::setPicture(const QString& mimeType, const QByteArray& picture)
+{
+    if (!d->file || picture.isEmpty())
+        return WMAudioStatus::InvalidArgument;
+    TagLib::ASF::Picture attribute;
+    attribute.setMimeType(tagLibString(mimeType));
+    attribute.setType(TagLib::ASF::Picture::FrontCover);
+    attribute.setPicture(
+        TagLib::ByteVector(picture.constData(), static_cast<unsigned>(picture.size())));
+    d->file->tag()->setAttribute(tagLibString(QString::fromUtf16(WMAttributeName::Picture)),
+                                 TagLib::ASF::Attribute(attribute));
+    return WMAudioStatus::Ok;
 }
 
 qint32 WMAudioInfo::commit()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringView>
 
@@ -14,6 +15,8 @@ inline constexpr char16_t Year[] = u"WM/Year";
 inline constexpr char16_t Description[] = u"Description";
 inline constexpr char16_t Genre[] = u"WM/Genre";
 inline constexpr char16_t TrackNumber[] = u"WM/TrackNumber";
+inline constexpr char16_t PartOfSet[] = u"WM/PartOfSet";
+inline constexpr char16_t Picture[] = u"WM/Picture";
 } // namespace WMAttributeName
 
 /// Type codes of attribute values.
@@ -44,6 +47,9 @@ public:
     /// "Title", "Author" and "Description" go to the content description, where every reader
     /// looks for them; the other names become extended attributes.
     qint32 setAttribute(QStringView name, WMAttributeType type, const void* value, quint16 length);
+
+    /// Sets "WM/Picture" to the front cover picture of the MIME type mimeType.
+    qint32 setPicture(const QString& mimeType, const QByteArray& picture);
 
     /// Writes the attributes set so far into the file. Once only.
     qint32 commit();

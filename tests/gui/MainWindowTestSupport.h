@@ -39,10 +39,10 @@ protected:
         m_path.set(path(QStringLiteral("bin")).toLocal8Bit() + ':' + m_path.original());
         // Runs write below the test's folder, the audio files alone unless a test asks for the
         // rip log and cue sheet; the lookups that disc changes start stay off the network (the
-        // local file only).
+        // local file only, no MusicBrainz).
         writeAll(path(QStringLiteral("settings.ini")),
                  "[Main]\nPath=" + path(QStringLiteral("out")).toUtf8() +
-                     "\nLog=0\n[Freedb]\ntoserver=2\n");
+                     "\nLog=0\n[Freedb]\ntoserver=2\n[MusicBrainz]\nenabled=0\n");
     }
 
     QString makeDisc(const QString& name, const DiscFixture::DiscLayout& layout)

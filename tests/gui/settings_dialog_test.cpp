@@ -287,7 +287,7 @@ TEST_F(SettingsDialogTest, TheTreeShowsOnePageAtATimeWithItsCaption)
     auto main = started();
     EXPECT_EQ(m_set->windowTitle(), QStringLiteral("Settings"));
     auto* tree = find<QTreeWidget>("TreeView1");
-    ASSERT_EQ(tree->topLevelItemCount(), 13);
+    ASSERT_EQ(tree->topLevelItemCount(), 14);
     whileOpen(*main, [&] {
         EXPECT_EQ(m_set->windowTitle(), QStringLiteral("Set CD General"));
         EXPECT_TRUE(find<QWidget>("gb_cdgeneral")->isVisible());
@@ -301,7 +301,7 @@ TEST_F(SettingsDialogTest, TheTreeShowsOnePageAtATimeWithItsCaption)
     // The page last viewed comes back; an index outside the tree changes nothing.
     whileOpen(*main, [&] {
         EXPECT_EQ(m_set->windowTitle(), QStringLiteral("Set CD"));
-        m_set->showPage(13);
+        m_set->showPage(14);
         EXPECT_TRUE(find<QWidget>("gb_cdset")->isVisible());
         const std::pair<const char*, const char*> extra[] = {{"gb_mp3general", "Set MP3 General"},
                                                              {"gb_mp3vbr", "Set MP3 VBR"},
@@ -311,8 +311,9 @@ TEST_F(SettingsDialogTest, TheTreeShowsOnePageAtATimeWithItsCaption)
                                                              {"gb_command", "Set MP3 Command Line"},
                                                              {"gb_ogg", "Set Ogg Vorbis"},
                                                              {"gb_wav", "Set WAV"},
-                                                             {"gb_flac", "Set FLAC"}};
-        for (int i = 0; i < 9; ++i) {
+                                                             {"gb_flac", "Set FLAC"},
+                                                             {"gb_musicbrainz", "Set MusicBrainz"}};
+        for (int i = 0; i < 10; ++i) {
             tree->setCurrentItem(tree->topLevelItem(4 + i));
             EXPECT_EQ(m_set->windowTitle(), QLatin1StringView(extra[i].second));
             EXPECT_TRUE(find<QWidget>(extra[i].first)->isVisible());

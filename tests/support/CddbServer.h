@@ -89,10 +89,12 @@ inline QString refusingProxy()
     return QStringLiteral("127.0.0.1:%1").arg(port);
 }
 
-/// The Freedb section of a settings file.
+/// The Freedb section of a settings file; the MusicBrainz lookup after CDDB is off, so the
+/// CDDB tests stay on the loopback server.
 inline QByteArray freedbSettings(const QString& proxy, int source = 1, int timeout = 10000,
                                  const QString& email = {})
 {
     return "[Freedb]\nproxy=" + proxy.toUtf8() + "\ntoserver=" + QByteArray::number(source) +
-           "\ntimeout=" + QByteArray::number(timeout) + "\nemail=" + email.toUtf8() + "\n";
+           "\ntimeout=" + QByteArray::number(timeout) + "\nemail=" + email.toUtf8() +
+           "\n[MusicBrainz]\nenabled=0\n";
 }

@@ -429,6 +429,7 @@ FreeDBDisc TAudioCDGrabber2::freeDBDisc() const
         if (image && shift == 0 && !track.audio && i > 0 && m_toc.tracks.at(i - 1).audio)
             shift = SessionGap;
         disc.trackOffsets.append(track.firstSector + LeadIn + shift);
+        disc.dataTracks.append(!track.audio);
     }
     disc.leadOut = m_toc.leadOut + LeadIn + shift;
     return disc;

@@ -194,7 +194,12 @@ EntryKeys parseEntryKeys(const QList<QString>& lines)
 
 QString cleanField(const QString& raw)
 {
-    QString text = resolveEscapes(raw.left(MaxFieldLength * 4));
+    return cleanText(resolveEscapes(raw.left(MaxFieldLength * 4)));
+}
+
+QString cleanText(const QString& raw)
+{
+    QString text = raw.left(MaxFieldLength * 4);
     for (QChar& c : text)
         if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format ||
             c == QChar::LineSeparator || c == QChar::ParagraphSeparator)

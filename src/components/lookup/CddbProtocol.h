@@ -64,5 +64,7 @@ bool entryFromKeys(const EntryKeys& keys, const FreeDBDisc& disc, const QString&
 /// A field's text as it is shown and stored: escapes (\n, \t, \\) resolved, control characters
 /// as blanks, trimmed, at most MaxFieldLength characters.
 QString cleanField(const QString& raw);
+/// cleanField without the escapes: for texts that come unescaped (JSON).
+QString cleanText(const QString& raw);
 
 } // namespace Cddb

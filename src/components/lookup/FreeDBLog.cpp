@@ -16,6 +16,15 @@ QStringList freeDBStatusLines(int status)
         return {QStringLiteral("Connection failed!")};
     case FreeDBStatus::NoEntry:
         return {QStringLiteral("No FreeDB information available for this CD!")};
+    case FreeDBStatus::MusicBrainzQuerying:
+        return {QStringLiteral("Looking up the disc in MusicBrainz...")};
+    case FreeDBStatus::MusicBrainzLoaded:
+        return {QStringLiteral("MusicBrainz information loaded"),
+                QStringLiteral("Refresh CD information...")};
+    case FreeDBStatus::MusicBrainzNoRelease:
+        return {QStringLiteral("No MusicBrainz release for this CD.")};
+    case FreeDBStatus::MusicBrainzFailed:
+        return {QStringLiteral("Connection failed!")};
     default:
         return {};
     }

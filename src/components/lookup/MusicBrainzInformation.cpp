@@ -1,0 +1,288 @@
+#include "components/lookup/MusicBrainzInformation.h"
+
+#include "base/CoverImage.h"
+#include "settings/SettingsFile.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QUrlQuery>
+
+namespace {
+
+constexpr int DefaultTimeout = 10000;
+constexpr int MaxTimeout = 10 * 60 * 1000;
+// A disc's answer lists its releases; even a disc in hundreds of them stays below this.
+constexpr qsizetype MaxAnswerBytes = 4 * 1024 * 1024;
+constexpr int MaxRetryAfterSeconds = 10;
+const QLatin1StringView Includes("artist-credits+recordings+release-groups+genres+labels");
+
+int timeoutSetting(const QString& text)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    return ok && value > 0 && value <= MaxTimeout ? value : DefaultTimeout;
+}
+
+// A server address without a trailing '/'; only http and https are taken.
+QUrl serverSetting(const QString& text, const char* def)
+{
+    QUrl url(text.trimmed());
+    if (!url.isValid() || url.host().isEmpty() ||
+        (url.scheme() != u"https" && url.scheme() != u"http"))
+        url = QUrl(QLatin1StringView(def));
+    QString path = url.path();
+    while (path.endsWith(u'/'))
+        path.chop(1);
+    url.setPath(path);
+    return url;
+}
+
+// Milliseconds since the last request of this process: the service allows one a second from a
+// client, whichever lookup object sends it.
+QElapsedTimer& lastRequest()
+{
+    static QElapsedTimer timer;
+    return timer;
+}
+
+} // namespace
+
+MusicBrainzInformation::MusicBrainzInformation(QString settingsPath, QObject* parent)
+    : IFreeDBInformation2(parent), m_settingsPath(std::move(settingsPath))
+{
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, [this] {
+        m_timedOut = true;
+        if (m_reply)
+            m_reply->abort();
+    });
+}
+
+MusicBrainzInformation::~MusicBrainzInformation()
+{
+    if (m_reply) {
+        m_reply->disconnect(this);
+        m_reply->abort();
+    }
+}
+
+void MusicBrainzInformation::query(const FreeDBDisc& disc)
+{
+    m_queue.append(disc);
+    if (m_busy)
+        return;
+    m_busy = true;
+    QTimer::singleShot(0, this, &MusicBrainzInformation::startNext);
+}
+
+MusicBrainzInformation::Settings MusicBrainzInformation::readSettings() const
+{
+    const SettingsFile file(m_settingsPath);
+    Settings s;
+    s.server = serverSetting(file.read(Keys::MusicBrainz::Server), Keys::MusicBrainz::Server.def);
+    s.coverServer = serverSetting(file.read(Keys::MusicBrainz::CoverServer),
+                                  Keys::MusicBrainz::CoverServer.def);
+    s.coverArt = file.read(Keys::MusicBrainz::CoverArt);
+    s.timeout = timeoutSetting(file.read(Keys::Freedb::Timeout));
+    s.contact = file.read(Keys::Freedb::Email).trimmed();
+    s.contact.removeIf([](QChar c) { return c.unicode() < 32 || c == u'(' || c == u')'; });
+    if (s.contact.isEmpty())
+        s.contact = QStringLiteral("support@tunecrest.example");
+    return s;
+}
+
+void MusicBrainzInformation::startNext()
+{
+    if (m_queue.isEmpty()) {
+        m_busy = false;
+        return;
+    }
+    m_disc = m_queue.takeFirst();
+    m_settings = readSettings();
+    m_entry = FreeDBEntry();
+    emit status(FreeDBStatus::MusicBrainzQuerying);
+    m_mbDisc = musicBrainzDisc(m_disc);
+    if (m_mbDisc.id.isEmpty()) {
+        emit logLine(QStringLiteral("The disc's table of contents gives no MusicBrainz disc id."));
+        finish(FreeDBStatus::MusicBrainzNoRelease);
+        return;
+    }
+    emit logLine(QStringLiteral("MusicBrainz disc id: ") + m_mbDisc.id);
+    request(Stage::DiscId);
+}
+
+QUrl MusicBrainzInformation::lookupUrl(Stage stage) const
+{
+    QUrl url = m_settings.server;
+    url.setPath(url.path() + QStringLiteral("/ws/2/discid/") + m_mbDisc.id);
+    QString query = QStringLiteral("inc=") + Includes + QStringLiteral("&fmt=json");
+    // The TOC finds releases whose discs are close to this one when its id is unknown.
+    if (stage == Stage::Toc)
+        query += QStringLiteral("&cdstubs=no&toc=") + m_mbDisc.toc;
+    url.setQuery(query);
+    return url;
+}
+
+void MusicBrainzInformation::request(Stage stage)
+{
+    m_stage = stage;
+    QUrl url;
+    if (stage == Stage::Cover) {
+        url = m_settings.coverServer;
+        url.setPath(url.path() + QStringLiteral("/release/") + m_entry.releaseId +
+                    QStringLiteral("/front-500"));
+    } else {
+        url = lookupUrl(stage);
+    }
+    const qint64 since = lastRequest().isValid() ? lastRequest().elapsed() : RequestSpacing;
+    const int wait = static_cast<int>(qMax<qint64>(0, RequestSpacing - since));
+    QTimer::singleShot(wait, this, [this, url] { send(url); });
+}
+
+void MusicBrainzInformation::send(const QUrl& url)
+{
+    QNetworkRequest request(url);
+    // The service asks every program to name itself, its version and a contact.
+    QString version = QCoreApplication::applicationVersion().trimmed();
+    version.removeIf([](QChar c) { return c.isSpace() || c.unicode() < 32; });
+    request.setHeader(QNetworkRequest::UserAgentHeader,
+                      QString(QStringLiteral("TunecrestRipper/") +
+                              (version.isEmpty() ? QStringLiteral("1.0") : version) +
+                              QStringLiteral(" ( ") + m_settings.contact + QStringLiteral(" )")));
+    request.setRawHeader("Accept", m_stage == Stage::Cover ? "image/*" : "application/json");
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setMaximumRedirectsAllowed(5);
+    m_received.clear();
+    m_tooLarge = m_timedOut = false;
+    lastRequest().start();
+    QNetworkReply* reply = m_network.get(request);
+    m_reply = reply;
+    const qsizetype limit = m_stage == Stage::Cover ? MaxCoverBytes : MaxAnswerBytes;
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply, limit] {
+        if (m_received.size() + reply->bytesAvailable() > limit) {
+            m_tooLarge = true;
+            reply->abort();
+            return;
+        }
+        m_received += reply->readAll();
+    });
+    connect(reply, &QNetworkReply::finished, this, [this, reply] { onFinished(reply); });
+    m_deadline.start(m_settings.timeout);
+}
+
+void MusicBrainzInformation::onFinished(QNetworkReply* reply)
+{
+    m_deadline.stop();
+    reply->deleteLater();
+    m_reply = nullptr;
+    Reply answer;
+    answer.http = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (m_tooLarge) {
+        emit logLine(
+            m_stage == Stage::Cover
+                ? QStringLiteral("The cover is larger than %1 bytes; it is skipped.")
+                      .arg(MaxCoverBytes)
+                : QStringLiteral("The answer from %1 is too large.").arg(reply->url().host()));
+        answer.failed = true;
+    } else if (m_timedOut) {
+        emit logLine(QStringLiteral("%1 did not answer within %2 ms.")
+                         .arg(reply->url().host())
+                         .arg(m_settings.timeout));
+        answer.failed = true;
+    } else if (reply->error() != QNetworkReply::NoError && answer.http == 0) {
+        emit logLine(reply->errorString().left(200));
+        answer.failed = true;
+    }
+    if (!answer.failed) {
+        m_received += reply->readAll();
+        answer.body = m_received;
+    }
+    m_received.clear();
+    // The service answers 503 when requests come too fast: wait as it says and try once more.
+    if (!answer.failed && answer.http == 503 && !m_retried) {
+        m_retried = true;
+        const int after =
+            qBound(1, reply->rawHeader("Retry-After").trimmed().toInt(), MaxRetryAfterSeconds);
+        emit logLine(QStringLiteral("The server is busy; trying again in %1 s.").arg(after));
+        const Stage stage = m_stage;
+        QTimer::singleShot(after * 1000, this, [this, stage] { request(stage); });
+        return;
+    }
+    m_retried = false;
+    if (m_stage == Stage::Cover)
+        onCoverAnswer(answer);
+    else
+        onLookupAnswer(answer);
+}
+
+void MusicBrainzInformation::onLookupAnswer(const Reply& answer)
+{
+    if (answer.failed || (answer.http != 200 && answer.http != 404)) {
+        if (!answer.failed)
+            emit logLine(QStringLiteral("The server answered HTTP %1.").arg(answer.http));
+        finish(FreeDBStatus::MusicBrainzFailed);
+        return;
+    }
+    const QList<MusicBrainzRelease> releases =
+        answer.http == 200
+            ? parseMusicBrainzReleases(answer.body, m_mbDisc.id, m_mbDisc.audioTracks, m_disc)
+            : QList<MusicBrainzRelease>();
+    if (releases.isEmpty() && m_stage == Stage::DiscId) {
+        request(Stage::Toc);
+        return;
+    }
+    if (releases.isEmpty()) {
+        finish(FreeDBStatus::MusicBrainzNoRelease);
+        return;
+    }
+    takeRelease(releases);
+}
+
+void MusicBrainzInformation::takeRelease(const QList<MusicBrainzRelease>& releases)
+{
+    int chosen = 0;
+    if (releases.size() > 1) {
+        QList<MusicBrainzReleaseSummary> summaries;
+        for (const MusicBrainzRelease& r : releases)
+            summaries.append(r.summary);
+        if (m_chooser)
+            chosen = m_chooser(summaries);
+    }
+    if (chosen < 0 || chosen >= releases.size()) {
+        emit logLine(QStringLiteral("No release was chosen."));
+        finish(FreeDBStatus::MusicBrainzNoRelease);
+        return;
+    }
+    m_entry = releases.at(chosen).entry;
+    m_entry.discId = m_mbDisc.id;
+    if (m_settings.coverArt && !m_entry.releaseId.isEmpty()) {
+        request(Stage::Cover);
+        return;
+    }
+    emit entryLoaded(m_entry);
+    finish(FreeDBStatus::MusicBrainzLoaded);
+}
+
+void MusicBrainzInformation::onCoverAnswer(const Reply& answer)
+{
+    if (!answer.failed && answer.http == 200 && !coverImageType(answer.body).isEmpty())
+        m_entry.cover = answer.body;
+    else if (!answer.failed && answer.http == 404)
+        emit logLine(QStringLiteral("The release has no front cover."));
+    else if (!answer.failed)
+        emit logLine(answer.http == 200
+                         ? QStringLiteral("The cover is not a JPEG or PNG picture; it is skipped.")
+                         : QStringLiteral("The cover server answered HTTP %1.").arg(answer.http));
+    emit entryLoaded(m_entry);
+    finish(FreeDBStatus::MusicBrainzLoaded);
+}
+
+void MusicBrainzInformation::finish(int result)
+{
+    emit status(result);
+    QTimer::singleShot(0, this, &MusicBrainzInformation::startNext);
+}

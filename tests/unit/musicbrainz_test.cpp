@@ -1,0 +1,196 @@
+#include "base/CoverImage.h"
+#include "components/lookup/MusicBrainzDisc.h"
+#include "components/lookup/MusicBrainzRelease.h"
+#include "support/MusicBrainzServer.h"
+#include "tags/ID3Writer.h"
+
+#include <QBuffer>
+#include <QImage>
+
+namespace {
+
+using namespace MusicBrainzJson;
+
+// The table of contents of the service's own worked example: six tracks.
+FreeDBDisc exampleDisc()
+{
+    return {{150, 15363, 32314, 46592, 63414, 80489}, 95462};
+}
+
+FreeDBDisc threeTracks()
+{
+    return {{150, 15000, 30000}, 45000, {false, false, false}};
+}
+
+Release plainRelease(const QString& discId)
+{
+    Release r;
+    r.id = mbid(1);
+    r.title = QStringLiteral("Night Songs");
+    r.credits = {{QStringLiteral("Nina Q"), QStringLiteral(" & "), mbid(10)},
+                 {QStringLiteral("The Qs"), {}, mbid(11)}};
+    r.date = QStringLiteral("1987-03-02");
+    r.groupId = mbid(2);
+    r.genre = QStringLiteral("jazz");
+    r.media = {{1,
+                {discId},
+                {{QStringLiteral("Open"), mbid(21), {}},
+                 {QStringLiteral("Blue"), mbid(22), {}},
+                 {QStringLiteral("Close"), mbid(23), {}}}}};
+    return r;
+}
+
+QByteArray image(const char* format)
+{
+    QImage picture(8, 6, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(picture.save(&buffer, format));
+    return bytes;
+}
+
+TEST(MusicBrainzDiscTest, IdAndTocFromTheAudioTracks)
+{
+    const MusicBrainzDisc disc = musicBrainzDisc(exampleDisc());
+    EXPECT_EQ(disc.id, QStringLiteral("49HHV7Eb8UKF3aQiNmu1GR8vKTY-"));
+    EXPECT_EQ(disc.toc, QStringLiteral("1+6+95462+150+15363+32314+46592+63414+80489"));
+    EXPECT_EQ(disc.audioTracks, 6);
+
+    // An Enhanced CD: the data track is left out and the audio session ends 11400 frames
+    // before it.
+    FreeDBDisc enhanced = threeTracks();
+    enhanced.trackOffsets.append(60000);
+    enhanced.dataTracks = {false, false, false, true};
+    enhanced.leadOut = 70000;
+    const MusicBrainzDisc audio = musicBrainzDisc(enhanced);
+    EXPECT_EQ(audio.toc, QStringLiteral("1+3+48600+150+15000+30000"));
+    EXPECT_EQ(audio.audioTracks, 3);
+    EXPECT_FALSE(audio.id.isEmpty());
+
+    // No tracks, or a data disc, give no id.
+    EXPECT_TRUE(musicBrainzDisc(FreeDBDisc{}).id.isEmpty());
+    EXPECT_TRUE(musicBrainzDisc({{150}, 5000, {true}}).id.isEmpty());
+}
+
+TEST(MusicBrainzReleaseTest, TextsIdentifiersAndTheMediumOfTheDisc)
+{
+    const QString id = QStringLiteral("abc.-_");
+    Release multi = plainRelease(id);
+    // The disc is the second of two: its medium is found by the disc id, not by its place.
+    multi.media.prepend({1, {QStringLiteral("other")}, multi.media.front().tracks});
+    multi.media[1].position = 2;
+    multi.media[1].tracks[1].credits = {
+        {QStringLiteral("Guest"), QStringLiteral(" feat. "), mbid(12)},
+        {QStringLiteral("Nina Q"), {}, mbid(10)}};
+    const auto releases = parseMusicBrainzReleases(discAnswer(id, {multi}), id, 3, threeTracks());
+    ASSERT_EQ(releases.size(), 1);
+    const FreeDBEntry& e = releases.front().entry;
+    EXPECT_EQ(e.album, QStringLiteral("Night Songs"));
+    EXPECT_EQ(e.artist, QStringLiteral("Nina Q & The Qs"));
+    EXPECT_EQ(e.year, QStringLiteral("1987"));
+    EXPECT_EQ(e.genre, QStringLiteral("jazz"));
+    EXPECT_EQ(e.releaseId, mbid(1));
+    EXPECT_EQ(e.releaseGroupId, mbid(2));
+    EXPECT_EQ(e.albumArtistId, mbid(10));
+    EXPECT_EQ(e.discNumber, 2);
+    EXPECT_EQ(e.discTotal, 2);
+    ASSERT_EQ(e.tracks.size(), 3);
+    EXPECT_EQ(e.tracks[1].title, QStringLiteral("Blue"));
+    EXPECT_EQ(e.tracks[1].artist, QStringLiteral("Guest feat. Nina Q"));
+    EXPECT_EQ(e.tracks[1].artistId, mbid(12));
+    EXPECT_EQ(e.tracks[1].recordingId, mbid(22));
+    EXPECT_EQ(e.tracks[0].artist, QString()); // no credit of its own: the album artist's
+    const MusicBrainzReleaseSummary& s = releases.front().summary;
+    EXPECT_EQ(s.country, QStringLiteral("XE"));
+    EXPECT_EQ(s.date, QStringLiteral("1987-03-02"));
+}
+
+TEST(MusicBrainzReleaseTest, HostileOrBrokenAnswersGiveCleanTextsOrNothing)
+{
+    const QString id = QStringLiteral("disc");
+    EXPECT_TRUE(parseMusicBrainzReleases("{not json", id, 3, threeTracks()).isEmpty());
+    EXPECT_TRUE(parseMusicBrainzReleases("[1,2]", id, 3, threeTracks()).isEmpty());
+    EXPECT_TRUE(
+        parseMusicBrainzReleases(R"({"releases": "many"})", id, 3, threeTracks()).isEmpty());
+    // A medium with another number of tracks does not fit the disc.
+    Release shorter = plainRelease(id);
+    shorter.media[0].tracks.removeLast();
+    EXPECT_TRUE(
+        parseMusicBrainzReleases(discAnswer(id, {shorter}), id, 3, threeTracks()).isEmpty());
+
+    // Wrong types count as missing; control characters go, huge texts are cut, identifiers
+    // that are no UUIDs are dropped.
+    Release hostile = plainRelease(id);
+    hostile.title = QStringLiteral("A\u0007lbum\nNight ") + QString(100000, u'x');
+    hostile.id = QStringLiteral("../../etc");
+    hostile.media[0].tracks[0].title = QStringLiteral("../../x/y\\z");
+    QJsonObject root = QJsonDocument::fromJson(discAnswer(id, {hostile})).object();
+    QJsonArray list = root.value(QStringLiteral("releases")).toArray();
+    QJsonObject release = list.at(0).toObject();
+    release.insert(QStringLiteral("date"), 1987);
+    release.insert(QStringLiteral("artist-credit"), QStringLiteral("not a list"));
+    list.replace(0, release);
+    root.insert(QStringLiteral("releases"), list);
+    const auto releases =
+        parseMusicBrainzReleases(QJsonDocument(root).toJson(), id, 3, threeTracks());
+    ASSERT_EQ(releases.size(), 1);
+    const FreeDBEntry& e = releases.front().entry;
+    EXPECT_TRUE(e.album.startsWith(QStringLiteral("A lbum Night xxx")));
+    EXPECT_LE(e.album.size(), 256);
+    EXPECT_TRUE(e.releaseId.isEmpty());
+    EXPECT_TRUE(e.year.isEmpty());
+    EXPECT_TRUE(e.artist.isEmpty());
+    // Path characters stay in the texts; the output naming removes them from file names.
+    EXPECT_EQ(e.tracks[0].title, QStringLiteral("../../x/y\\z"));
+}
+
+TEST(CoverImageTest, OnlyJpegAndPngWhoseHeaderParses)
+{
+    const QByteArray jpeg = image("JPEG");
+    const QByteArray png = image("PNG");
+    EXPECT_EQ(coverImageType(jpeg), QStringLiteral("image/jpeg"));
+    EXPECT_EQ(coverImageType(png), QStringLiteral("image/png"));
+    const CoverImageSize size = coverImageSize(png);
+    EXPECT_EQ(size.width, 8u);
+    EXPECT_EQ(size.height, 6u);
+    EXPECT_EQ(coverImageSize(jpeg).width, 8u);
+    EXPECT_EQ(coverImageExtension(QStringLiteral("image/png")), QStringLiteral(".png"));
+
+    EXPECT_TRUE(coverImageType(jpeg.left(20)).isEmpty());
+    EXPECT_TRUE(coverImageType(png.left(20)).isEmpty());
+    EXPECT_TRUE(coverImageType("<html>not found</html>").isEmpty());
+    EXPECT_TRUE(coverImageType(image("BMP")).isEmpty());
+    QByteArray huge = jpeg;
+    huge.append(MaxCoverBytes, '\0');
+    EXPECT_TRUE(coverImageType(huge).isEmpty());
+}
+
+TEST(ID3PictureTest, TheTagStaysAsItWasWithoutPictureAndIdentifiers)
+{
+    ID3StructV2 tag{QStringLiteral("T"),
+                    QStringLiteral("A"),
+                    QStringLiteral("B"),
+                    QStringLiteral("1999"),
+                    QStringLiteral("1"),
+                    QString(),
+                    QStringLiteral("Pop"),
+                    {},
+                    {},
+                    {},
+                    {}};
+    const QByteArray plain = ID3TagImage(tag);
+    // Seven frames, each a 10-byte header and its body, and 10 bytes of padding.
+    EXPECT_EQ(plain.size(), 10 + 7 * 10 + (2 + 2 + 2 + 2 + 5 + 4 + 5) + 10);
+    EXPECT_FALSE(plain.contains("APIC"));
+    tag.Picture = image("PNG");
+    tag.PictureType = QStringLiteral("image/png");
+    const QByteArray withPicture = ID3TagImage(tag);
+    // The same seven frames, then the picture's.
+    const qsizetype frames = plain.size() - 20;
+    EXPECT_EQ(withPicture.mid(10, frames), plain.mid(10, frames));
+    EXPECT_EQ(withPicture.mid(10 + frames, 4), QByteArray("APIC"));
+}
+
+} // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "components/IFreeDBInformation2.h"
+#include "support/LoopbackServer.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -23,30 +24,18 @@ struct CddbServer
     /// start one.
     static std::optional<CddbServer> running()
     {
-        const QString proxy = qEnvironmentVariable("TUNECREST_CDDB_PROXY");
-        const QString folder = qEnvironmentVariable("TUNECREST_CDDB_DIR");
-        if (proxy.isEmpty() || folder.isEmpty() || !QDir(folder).exists()) {
-            ADD_FAILURE() << "TUNECREST_CDDB_PROXY and TUNECREST_CDDB_DIR are not set: the "
-                             "loopback CDDB server is not running. Run the tests through "
-                             "scripts/test.sh, or source scripts/cddb-server.sh and call "
-                             "start_cddb_server DIR first.";
+        const auto server =
+            LoopbackServer::fromEnvironment("TUNECREST_CDDB_PROXY", "TUNECREST_CDDB_DIR", "CDDB",
+                                            "scripts/cddb-server.sh", "start_cddb_server");
+        if (!server)
             return std::nullopt;
-        }
-        return CddbServer{proxy, folder};
+        return CddbServer{server->address, server->folder};
     }
 
     /// Puts an answer file (tests/fixtures/cddb_server.py names them); empty bytes remove it.
     void put(const QString& name, const QByteArray& bytes) const
     {
-        const QString file = QDir(folder).filePath(name);
-        QFile::remove(file);
-        if (bytes.isEmpty())
-            return;
-        QFile out(file + QStringLiteral(".part"));
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(bytes);
-        out.close();
-        ASSERT_TRUE(QFile::rename(file + QStringLiteral(".part"), file));
+        LoopbackServer::putFile(QDir(folder).filePath(name), bytes);
     }
 
     /// An exact match of the disc in category, and its entry.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "components/IFreeDBInformation2.h"
+#include "support/LoopbackServer.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -27,16 +28,12 @@ struct MusicBrainzServer
     /// start one.
     static std::optional<MusicBrainzServer> running()
     {
-        const QString url = qEnvironmentVariable("TUNECREST_MB_SERVER");
-        const QString folder = qEnvironmentVariable("TUNECREST_MB_DIR");
-        if (url.isEmpty() || folder.isEmpty() || !QDir(folder).exists()) {
-            ADD_FAILURE() << "TUNECREST_MB_SERVER and TUNECREST_MB_DIR are not set: the loopback "
-                             "MusicBrainz server is not running. Run the tests through "
-                             "scripts/test.sh, or source scripts/mb-server.sh and call "
-                             "start_mb_server DIR first.";
+        const auto server = LoopbackServer::fromEnvironment(
+            "TUNECREST_MB_SERVER", "TUNECREST_MB_DIR", "MusicBrainz", "scripts/mb-server.sh",
+            "start_mb_server");
+        if (!server)
             return std::nullopt;
-        }
-        return MusicBrainzServer{url, folder};
+        return MusicBrainzServer{server->address, server->folder};
     }
 
     /// The name the server files answers for a disc id under.
@@ -55,15 +52,7 @@ struct MusicBrainzServer
     /// Puts an answer file; empty bytes remove it.
     void put(const QString& name, const char* suffix, const QByteArray& bytes) const
     {
-        const QString file = filePath(name, suffix);
-        QFile::remove(file);
-        if (bytes.isEmpty())
-            return;
-        QFile out(file + QStringLiteral(".part"));
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(bytes);
-        out.close();
-        ASSERT_TRUE(QFile::rename(file + QStringLiteral(".part"), file));
+        LoopbackServer::putFile(filePath(name, suffix), bytes);
     }
 
     QString read(const QString& name, const char* suffix) const

@@ -51,31 +51,8 @@ QElapsedTimer& lastRequest()
 } // namespace
 
 MusicBrainzInformation::MusicBrainzInformation(QString settingsPath, QObject* parent)
-    : IFreeDBInformation2(parent), m_settingsPath(std::move(settingsPath))
+    : QueuedLookup(parent), m_settingsPath(std::move(settingsPath))
 {
-    m_deadline.setSingleShot(true);
-    connect(&m_deadline, &QTimer::timeout, this, [this] {
-        m_timedOut = true;
-        if (m_reply)
-            m_reply->abort();
-    });
-}
-
-MusicBrainzInformation::~MusicBrainzInformation()
-{
-    if (m_reply) {
-        m_reply->disconnect(this);
-        m_reply->abort();
-    }
-}
-
-void MusicBrainzInformation::query(const FreeDBDisc& disc)
-{
-    m_queue.append(disc);
-    if (m_busy)
-        return;
-    m_busy = true;
-    QTimer::singleShot(0, this, &MusicBrainzInformation::startNext);
 }
 
 MusicBrainzInformation::Settings MusicBrainzInformation::readSettings() const
@@ -94,13 +71,9 @@ MusicBrainzInformation::Settings MusicBrainzInformation::readSettings() const
     return s;
 }
 
-void MusicBrainzInformation::startNext()
+void MusicBrainzInformation::lookUp(const FreeDBDisc& disc)
 {
-    if (m_queue.isEmpty()) {
-        m_busy = false;
-        return;
-    }
-    m_disc = m_queue.takeFirst();
+    m_disc = disc;
     m_settings = readSettings();
     m_entry = FreeDBEntry();
     emit status(FreeDBStatus::MusicBrainzQuerying);
@@ -156,39 +129,24 @@ void MusicBrainzInformation::send(const QUrl& url)
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(5);
-    m_received.clear();
-    m_tooLarge = m_timedOut = false;
     lastRequest().start();
-    QNetworkReply* reply = m_network.get(request);
-    m_reply = reply;
-    const qsizetype limit = m_stage == Stage::Cover ? MaxCoverBytes : MaxAnswerBytes;
-    connect(reply, &QNetworkReply::readyRead, this, [this, reply, limit] {
-        if (m_received.size() + reply->bytesAvailable() > limit) {
-            m_tooLarge = true;
-            reply->abort();
-            return;
-        }
-        m_received += reply->readAll();
-    });
-    connect(reply, &QNetworkReply::finished, this, [this, reply] { onFinished(reply); });
-    m_deadline.start(m_settings.timeout);
+    fetch(request, m_stage == Stage::Cover ? MaxCoverBytes : MaxAnswerBytes, m_settings.timeout,
+          [this](const Fetched& fetched) { onFinished(fetched); });
 }
 
-void MusicBrainzInformation::onFinished(QNetworkReply* reply)
+void MusicBrainzInformation::onFinished(const Fetched& fetched)
 {
-    m_deadline.stop();
-    reply->deleteLater();
-    m_reply = nullptr;
+    const QNetworkReply* reply = fetched.reply;
     Reply answer;
     answer.http = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (m_tooLarge) {
+    if (fetched.tooLarge) {
         emit logLine(
             m_stage == Stage::Cover
                 ? QStringLiteral("The cover is larger than %1 bytes; it is skipped.")
                       .arg(MaxCoverBytes)
                 : QStringLiteral("The answer from %1 is too large.").arg(reply->url().host()));
         answer.failed = true;
-    } else if (m_timedOut) {
+    } else if (fetched.timedOut) {
         emit logLine(QStringLiteral("%1 did not answer within %2 ms.")
                          .arg(reply->url().host())
                          .arg(m_settings.timeout));
@@ -197,11 +155,8 @@ void MusicBrainzInformation::onFinished(QNetworkReply* reply)
         emit logLine(reply->errorString().left(200));
         answer.failed = true;
     }
-    if (!answer.failed) {
-        m_received += reply->readAll();
-        answer.body = m_received;
-    }
-    m_received.clear();
+    if (!answer.failed)
+        answer.body = fetched.body;
     // The service answers 503 when requests come too fast: wait as it says and try once more.
     if (!answer.failed && answer.http == 503 && !m_retried) {
         m_retried = true;
@@ -279,10 +234,4 @@ void MusicBrainzInformation::onCoverAnswer(const Reply& answer)
                          : QStringLiteral("The cover server answered HTTP %1.").arg(answer.http));
     emit entryLoaded(m_entry);
     finish(FreeDBStatus::MusicBrainzLoaded);
-}
-
-void MusicBrainzInformation::finish(int result)
-{
-    emit status(result);
-    QTimer::singleShot(0, this, &MusicBrainzInformation::startNext);
 }

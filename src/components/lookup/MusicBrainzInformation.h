@@ -1,26 +1,19 @@
 #pragma once
 
-#include "components/IFreeDBInformation2.h"
 #include "components/lookup/MusicBrainzDisc.h"
 #include "components/lookup/MusicBrainzRelease.h"
+#include "components/lookup/QueuedLookup.h"
 
-#include <QByteArray>
-#include <QList>
-#include <QNetworkAccessManager>
-#include <QPointer>
-#include <QTimer>
 #include <QUrl>
 
 #include <functional>
-
-class QNetworkReply;
 
 /// Looks discs up in the MusicBrainz web service (version 2, JSON) by their disc id, and by
 /// their table of contents when the id is unknown, then fetches the chosen release's front
 /// cover from the Cover Art Archive. Reads the `MusicBrainz` settings and `Freedb`/`timeout` at
 /// the start of each lookup. Statuses: MusicBrainzQuerying, then MusicBrainzLoaded,
 /// MusicBrainzNoRelease or MusicBrainzFailed.
-class MusicBrainzInformation final : public IFreeDBInformation2
+class MusicBrainzInformation final : public QueuedLookup
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(MusicBrainzInformation)
@@ -29,9 +22,7 @@ public:
     using Chooser = std::function<int(const QList<MusicBrainzReleaseSummary>&)>;
 
     explicit MusicBrainzInformation(QString settingsPath, QObject* parent = nullptr);
-    ~MusicBrainzInformation() override;
 
-    void query(const FreeDBDisc& disc) override;
     /// Without a chooser the first release is taken.
     void setChooser(Chooser chooser) { m_chooser = std::move(chooser); }
 
@@ -56,30 +47,21 @@ private:
     };
 
     Settings readSettings() const;
-    void startNext();
+    void lookUp(const FreeDBDisc& disc) override;
     void request(Stage stage);
     void send(const QUrl& url);
-    void onFinished(QNetworkReply* reply);
+    void onFinished(const Fetched& fetched);
     void onLookupAnswer(const Reply& answer);
     void onCoverAnswer(const Reply& answer);
     void takeRelease(const QList<MusicBrainzRelease>& releases);
-    void finish(int status);
     QUrl lookupUrl(Stage stage) const;
 
     QString m_settingsPath;
-    QNetworkAccessManager m_network;
     Chooser m_chooser;
-    QList<FreeDBDisc> m_queue;
-    bool m_busy = false;
     FreeDBDisc m_disc;
     MusicBrainzDisc m_mbDisc;
     Settings m_settings;
     Stage m_stage = Stage::DiscId;
     bool m_retried = false;
     FreeDBEntry m_entry;
-    QPointer<QNetworkReply> m_reply;
-    QByteArray m_received;
-    QTimer m_deadline;
-    bool m_tooLarge = false;
-    bool m_timedOut = false;
 };

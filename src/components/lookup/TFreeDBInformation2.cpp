@@ -45,31 +45,8 @@ QByteArray requestWords(const QString& text)
 } // namespace
 
 TFreeDBInformation2::TFreeDBInformation2(QString settingsPath, QObject* parent)
-    : IFreeDBInformation2(parent), m_settingsPath(std::move(settingsPath))
+    : QueuedLookup(parent), m_settingsPath(std::move(settingsPath))
 {
-    m_deadline.setSingleShot(true);
-    connect(&m_deadline, &QTimer::timeout, this, [this] {
-        m_timedOut = true;
-        if (m_reply)
-            m_reply->abort();
-    });
-}
-
-TFreeDBInformation2::~TFreeDBInformation2()
-{
-    if (m_reply) {
-        m_reply->disconnect(this);
-        m_reply->abort();
-    }
-}
-
-void TFreeDBInformation2::query(const FreeDBDisc& disc)
-{
-    m_queue.append(disc);
-    if (m_busy)
-        return;
-    m_busy = true;
-    QTimer::singleShot(0, this, &TFreeDBInformation2::startNext);
 }
 
 TFreeDBInformation2::Settings TFreeDBInformation2::readSettings() const
@@ -92,13 +69,9 @@ QString TFreeDBInformation2::localPath() const
     return Locations::localFreeDBPath(m_settingsPath);
 }
 
-void TFreeDBInformation2::startNext()
+void TFreeDBInformation2::lookUp(const FreeDBDisc& disc)
 {
-    if (m_queue.isEmpty()) {
-        m_busy = false;
-        return;
-    }
-    m_disc = m_queue.takeFirst();
+    m_disc = disc;
     m_settings = readSettings();
     const bool local = m_settings.source == 0 || m_settings.source == 2;
     if (local && loadLocalEntry())
@@ -127,14 +100,14 @@ bool TFreeDBInformation2::loadLocalEntry()
 void TFreeDBInformation2::askServer()
 {
     if (m_settings.proxy.isEmpty()) {
-        m_network.setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
+        network().setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
     } else {
         const qsizetype colon = m_settings.proxy.lastIndexOf(u':');
         const QString host = colon > 0 ? m_settings.proxy.left(colon) : m_settings.proxy;
         const int port = colon > 0
                              ? numberSetting(m_settings.proxy.mid(colon + 1), DefaultPort, 65535)
                              : DefaultPort;
-        m_network.setProxy(
+        network().setProxy(
             QNetworkProxy(QNetworkProxy::HttpProxy, host, static_cast<quint16>(port)));
     }
     emit status(FreeDBStatus::Connecting);
@@ -171,41 +144,25 @@ void TFreeDBInformation2::send(const QString& command, AnswerHandler handler)
         QString(QStringLiteral("TunecrestRipper/") + QCoreApplication::applicationVersion()));
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
-    m_received.clear();
-    m_tooLarge = m_timedOut = false;
-    QNetworkReply* reply = m_network.get(request);
-    m_reply = reply;
-    connect(reply, &QNetworkReply::readyRead, this, [this, reply] {
-        // Only so much is read; an answer larger than any entry is not one.
-        if (m_received.size() + reply->bytesAvailable() > Cddb::MaxAnswerBytes) {
-            m_tooLarge = true;
-            reply->abort();
-            return;
-        }
-        m_received += reply->readAll();
-    });
-    connect(reply, &QNetworkReply::finished, this,
-            [this, reply, handler] { onReplyFinished(reply, handler); });
-    m_deadline.start(m_settings.timeout);
+    fetch(request, Cddb::MaxAnswerBytes, m_settings.timeout,
+          [this, handler](const Fetched& fetched) { onReplyFinished(fetched, handler); });
 }
 
-void TFreeDBInformation2::onReplyFinished(QNetworkReply* reply, const AnswerHandler& handler)
+void TFreeDBInformation2::onReplyFinished(const Fetched& fetched, const AnswerHandler& handler)
 {
-    m_deadline.stop();
-    reply->deleteLater();
-    m_reply = nullptr;
-    if (m_tooLarge) {
+    if (fetched.tooLarge) {
         emit logLine(QStringLiteral("The server's answer is larger than %1 bytes.")
                          .arg(Cddb::MaxAnswerBytes));
         finish(FreeDBStatus::NoEntry);
         return;
     }
-    if (m_timedOut) {
+    if (fetched.timedOut) {
         emit logLine(
             QStringLiteral("The server did not answer within %1 ms.").arg(m_settings.timeout));
         finish(FreeDBStatus::ConnectionFailed);
         return;
     }
+    const QNetworkReply* reply = fetched.reply;
     const int http = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (reply->error() != QNetworkReply::NoError) {
         if (http == 401 || http == 403)
@@ -215,8 +172,7 @@ void TFreeDBInformation2::onReplyFinished(QNetworkReply* reply, const AnswerHand
         finish(FreeDBStatus::ConnectionFailed);
         return;
     }
-    m_received += reply->readAll();
-    handler(Cddb::parseAnswer(Cddb::decodeAnswer(m_received)));
+    handler(Cddb::parseAnswer(Cddb::decodeAnswer(fetched.body)));
 }
 
 void TFreeDBInformation2::onQueryAnswer(const Cddb::Answer& answer)
@@ -285,11 +241,4 @@ void TFreeDBInformation2::keepLocally(const Cddb::EntryKeys& keys)
     } catch (const std::exception&) {
         emit logLine(QStringLiteral("The entry could not be kept in %1.").arg(localPath()));
     }
-}
-
-void TFreeDBInformation2::finish(int result)
-{
-    emit status(result);
-    // The next lookup starts from the event loop, so its statuses follow these.
-    QTimer::singleShot(0, this, &TFreeDBInformation2::startNext);
 }

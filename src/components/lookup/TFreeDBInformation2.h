@@ -1,32 +1,21 @@
 #pragma once
 
-#include "components/IFreeDBInformation2.h"
 #include "components/lookup/CddbProtocol.h"
-
-#include <QByteArray>
-#include <QList>
-#include <QNetworkAccessManager>
-#include <QPointer>
-#include <QTimer>
+#include "components/lookup/QueuedLookup.h"
 
 #include <functional>
-
-class QNetworkReply;
 
 /// Looks discs up over CDDB (HTTP, protocol level 6) and in the local CDFreeDB.ini, as the
 /// `Freedb` settings say: site, port, time-out, proxy, source and the e-mail address of the
 /// hello. The settings are read at the start of each lookup. A lookup that succeeds on the
 /// server adds its entry to the local file.
-class TFreeDBInformation2 final : public IFreeDBInformation2
+class TFreeDBInformation2 final : public QueuedLookup
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TFreeDBInformation2)
 public:
     /// settingsPath is the settings file; the local file lies beside it.
     explicit TFreeDBInformation2(QString settingsPath, QObject* parent = nullptr);
-    ~TFreeDBInformation2() override;
-
-    void query(const FreeDBDisc& disc) override;
 
 private:
     struct Settings
@@ -42,29 +31,20 @@ private:
     using AnswerHandler = std::function<void(const Cddb::Answer&)>;
 
     Settings readSettings() const;
-    void startNext();
+    void lookUp(const FreeDBDisc& disc) override;
     /// True when the local file has a usable entry, which is then loaded.
     bool loadLocalEntry();
     void askServer();
     void onQueryAnswer(const Cddb::Answer& answer);
     void onReadAnswer(const Cddb::Answer& answer, const QString& category);
     void send(const QString& command, AnswerHandler handler);
-    void onReplyFinished(QNetworkReply* reply, const AnswerHandler& handler);
+    void onReplyFinished(const Fetched& fetched, const AnswerHandler& handler);
     void serverRefused(const QString& why);
     void keepLocally(const Cddb::EntryKeys& keys);
-    void finish(int status);
     QString hello() const;
     QString localPath() const;
 
     QString m_settingsPath;
-    QNetworkAccessManager m_network;
-    QList<FreeDBDisc> m_queue;
-    bool m_busy = false;
     FreeDBDisc m_disc; // the disc being looked up
     Settings m_settings;
-    QPointer<QNetworkReply> m_reply;
-    QByteArray m_received;
-    QTimer m_deadline;
-    bool m_tooLarge = false;
-    bool m_timedOut = false;
 };

@@ -10,6 +10,7 @@
 #include "components/audiofile/TAudioFile2.h"
 #include "components/audiofile/TAudioFile2LameEnc.h"
 #include "components/grabber/AudioCDGrabber.h"
+#include "components/grabber/ReadHeap.h"
 #include "components/lookup/CddbProtocol.h"
 #include "components/lookup/LookupChain.h"
 #include "components/lookup/MusicBrainzInformation.h"
@@ -26,7 +27,6 @@
 #include <QThread>
 
 #include <csignal>
-#include <malloc.h>
 #include <unistd.h>
 
 namespace {
@@ -267,11 +267,7 @@ int rip(const CliOptions& options)
 
 int main(int argc, char* argv[])
 {
-    // The secure reader allocates blocks of several megabytes for each track, on the grab's own
-    // thread. glibc would raise its mmap threshold after the first such block is freed and keep
-    // the next ones in per-thread heaps, so a long rip would hold the peak of every thread at
-    // once; a fixed threshold returns them to the system when a track ends.
-    mallopt(M_MMAP_THRESHOLD, 2 * 1024 * 1024);
+    tuneHeapForSecureReads();
     // A closed pipe or terminal shows as a failed write, which ends the rip cleanly, instead of
     // killing the program between two writes of a file.
     std::signal(SIGPIPE, SIG_IGN);

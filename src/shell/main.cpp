@@ -1,6 +1,7 @@
 #include "components/audiofile/TAudioFile2.h"
 #include "components/audiofile/TAudioFile2LameEnc.h"
 #include "components/grabber/AudioCDGrabber.h"
+#include "components/grabber/ReadHeap.h"
 #include "components/player/TAudioPlayer2.h"
 #include "components/skin/SkinLocation.h"
 #include "components/skin/TSkin.h"
@@ -18,6 +19,7 @@
 
 int main(int argc, char* argv[])
 {
+    tuneHeapForSecureReads();
     // The splash picture and the icon are built into the window library.
     Q_INIT_RESOURCE(shell);
     TunecrestApplication app(argc, argv);

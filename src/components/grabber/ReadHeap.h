@@ -1,0 +1,5 @@
+#pragma once
+
+/// Sets the process's heap up for long secure reads; call once at the start of main, before any
+/// thread starts.
+void tuneHeapForSecureReads();

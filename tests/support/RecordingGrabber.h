@@ -14,6 +14,7 @@ public:
     void GrabMode(int mode) override { record("GrabMode", mode); }
     void ErrorAction(int action) override { record("ErrorAction", action); }
     void ReadRetries(int retries) override { record("ReadRetries", retries); }
+    void setReadOffset(int samples) override { record("setReadOffset", samples); }
 
     void Initialize() override {}
     void Uninitialize() override {}

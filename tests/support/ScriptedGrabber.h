@@ -98,6 +98,7 @@ public:
     void GrabMode(int) override {}
     void ErrorAction(int) override {}
     void ReadRetries(int) override {}
+    void setReadOffset(int) override {}
     void BeginRead() override {}
     void EndRead() override {}
     QByteArray ReadBlock(int count) override

@@ -1,0 +1,62 @@
+#include "cli/FindOffset.h"
+
+#include "components/grabber/AccurateRipChecksum.h"
+
+#include <vector>
+
+namespace {
+
+// Whether a checksum at offset may match an entry of the track: its v1, or its sector-450
+// checksum (which finds pressings kept with v2 checksums); the full checksums decide.
+bool mayMatch(const AccurateRipAnswer& answer, int index, const OffsetChecksums& sums, int offset)
+{
+    const quint32 v1 = sums.v1At(offset);
+    std::optional<quint32> frame450;
+    for (const AccurateRipPressing& pressing : answer.pressings) {
+        if (index >= pressing.tracks.size())
+            continue;
+        const AccurateRipTrackEntry& entry = pressing.tracks.at(index);
+        if (entry.confidence == 0 && entry.checksum == 0)
+            continue;
+        if (entry.checksum == v1)
+            return true;
+        if (entry.frame450 != 0) {
+            if (!frame450)
+                frame450 = sums.frame450At(offset);
+            if (*frame450 == entry.frame450)
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+FoundOffset findReadOffset(const AccurateRipAnswer& answer, int trackCount, int margin,
+                           const std::function<OffsetChecksums(int index, int margin)>& read)
+{
+    std::vector<int> confidence(static_cast<std::size_t>(2 * margin + 1), 0);
+    std::vector<int> matched(confidence.size(), 0);
+    for (int index = 0; index < trackCount; ++index) {
+        const OffsetChecksums sums = read(index, margin);
+        for (int offset = -margin; offset <= margin; ++offset) {
+            if (!mayMatch(answer, index, sums, offset))
+                continue;
+            const auto verdict = judgeAccurateRip(answer, index, sums.sumsAt(offset));
+            if (verdict && verdict->accurate()) {
+                confidence[static_cast<std::size_t>(offset + margin)] += verdict->confidence;
+                ++matched[static_cast<std::size_t>(offset + margin)];
+            }
+        }
+    }
+    FoundOffset best;
+    for (int offset = -margin; offset <= margin; ++offset) {
+        const auto at = static_cast<std::size_t>(offset + margin);
+        // On a tie the offset nearer to 0 wins: the smaller correction.
+        if (confidence[at] > best.confidence ||
+            (confidence[at] == best.confidence && confidence[at] > 0 &&
+             std::abs(offset) < std::abs(best.offset)))
+            best = {offset, confidence[at], matched[at]};
+    }
+    return best;
+}

@@ -2,6 +2,8 @@
 
 #include "components/grabber/AccurateRipChecksum.h"
 
+#include <cstdlib>
+#include <set>
 #include <vector>
 
 namespace {
@@ -37,17 +39,38 @@ FoundOffset findReadOffset(const AccurateRipAnswer& answer, int trackCount, int 
 {
     std::vector<int> confidence(static_cast<std::size_t>(2 * margin + 1), 0);
     std::vector<int> matched(confidence.size(), 0);
+    const auto count = [&](int index, const OffsetChecksums& sums, int offset) {
+        const auto verdict = judgeAccurateRip(answer, index, sums.sumsAt(offset));
+        if (!verdict || !verdict->accurate())
+            return false;
+        confidence[static_cast<std::size_t>(offset + margin)] += verdict->confidence;
+        ++matched[static_cast<std::size_t>(offset + margin)];
+        return true;
+    };
+    // A track too short for a sector-450 checksum finds a pressing kept with v2 checksums only
+    // at the offsets the other tracks found: it is kept (it is short) and tried at those.
+    struct ShortTrack
+    {
+        int index;
+        OffsetChecksums sums;
+        std::set<int> matched;
+    };
+    std::vector<ShortTrack> shortTracks;
     for (int index = 0; index < trackCount; ++index) {
-        const OffsetChecksums sums = read(index, margin);
-        for (int offset = -margin; offset <= margin; ++offset) {
-            if (!mayMatch(answer, index, sums, offset))
-                continue;
-            const auto verdict = judgeAccurateRip(answer, index, sums.sumsAt(offset));
-            if (verdict && verdict->accurate()) {
-                confidence[static_cast<std::size_t>(offset + margin)] += verdict->confidence;
-                ++matched[static_cast<std::size_t>(offset + margin)];
-            }
-        }
+        OffsetChecksums sums = read(index, margin);
+        std::set<int> found;
+        for (int offset = -margin; offset <= margin; ++offset)
+            if (mayMatch(answer, index, sums, offset) && count(index, sums, offset))
+                found.insert(offset);
+        if (!sums.hasFrame450())
+            shortTracks.push_back({index, std::move(sums), std::move(found)});
+    }
+    for (int offset = -margin; offset <= margin; ++offset) {
+        if (confidence[static_cast<std::size_t>(offset + margin)] == 0)
+            continue;
+        for (const ShortTrack& track : shortTracks)
+            if (!track.matched.contains(offset))
+                count(track.index, track.sums, offset);
     }
     FoundOffset best;
     for (int offset = -margin; offset <= margin; ++offset) {

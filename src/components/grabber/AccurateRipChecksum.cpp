@@ -90,9 +90,14 @@ void OffsetChecksums::computeV1()
     }
 }
 
+bool OffsetChecksums::hasFrame450() const
+{
+    return m_frames >= OffsetSectorFrom + AccurateRipChecksum::FramesPerSector;
+}
+
 quint32 OffsetChecksums::frame450At(int offset) const
 {
-    if (m_frames < OffsetSectorFrom + AccurateRipChecksum::FramesPerSector)
+    if (!hasFrame450())
         return 0;
     quint32 sum = 0;
     const qint64 start = m_margin + offset + OffsetSectorFrom;

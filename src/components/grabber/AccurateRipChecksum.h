@@ -45,6 +45,8 @@ public:
 
     int margin() const { return m_margin; }
     quint32 v1At(int offset) const { return m_v1.at(static_cast<std::size_t>(offset + m_margin)); }
+    /// Whether the track reaches past its sector 450; frame450At is 0 where it does not.
+    bool hasFrame450() const;
     quint32 frame450At(int offset) const;
     /// v1, v2 and the sector-450 checksum of the track read with offset.
     AccurateRipSums sumsAt(int offset) const;

@@ -36,12 +36,6 @@ quint32 readLe32(const QByteArray& bytes, qsizetype at)
     return value;
 }
 
-void appendLe32(QByteArray& bytes, quint32 value)
-{
-    for (int i = 0; i < 4; ++i)
-        bytes.append(static_cast<char>(value >> (8 * i) & 0xff));
-}
-
 AccurateRipAnswer rejected(const AccurateRipDiscId& disc, const QString& why)
 {
     return {AccurateRipAnswer::Status::Rejected, disc, {}, why};
@@ -146,23 +140,6 @@ AccurateRipAnswer parseAccurateRipFile(const QByteArray& bytes, const AccurateRi
         answer.pressings.append(pressing);
     }
     return answer;
-}
-
-QByteArray accurateRipFile(const QList<AccurateRipPressing>& pressings)
-{
-    QByteArray bytes;
-    for (const AccurateRipPressing& pressing : pressings) {
-        bytes.append(static_cast<char>(pressing.disc.trackCount));
-        appendLe32(bytes, pressing.disc.id1);
-        appendLe32(bytes, pressing.disc.id2);
-        appendLe32(bytes, pressing.disc.cddb);
-        for (const AccurateRipTrackEntry& track : pressing.tracks) {
-            bytes.append(static_cast<char>(std::clamp(track.confidence, 0, 255)));
-            appendLe32(bytes, track.checksum);
-            appendLe32(bytes, track.frame450);
-        }
-    }
-    return bytes;
 }
 
 AccurateRipAnswer fetchAccurateRip(const QString& settingsPath, const AccurateRipDiscId& disc)

@@ -71,9 +71,6 @@ struct AccurateRipAnswer
 /// entry, an entry of another disc or track count, or no entry at all.
 AccurateRipAnswer parseAccurateRipFile(const QByteArray& bytes, const AccurateRipDiscId& disc);
 
-/// The file's bytes: entries written as the database writes them (for the tests' stand-in).
-QByteArray accurateRipFile(const QList<AccurateRipPressing>& pressings);
-
 /// Fetches and reads the database file of disc from the server of the settings (AccurateRip /
 /// server, the time-out of the lookups), waiting in a local event loop. A 404 answer means the
 /// database does not know the disc.

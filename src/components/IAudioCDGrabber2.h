@@ -1,12 +1,13 @@
 #pragma once
 
+#include "components/IFreeDBInformation2.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <QString>
 
 class IAudioFile2;
-class IFreeDBInformation2;
 
 /// What a drive holds.
 enum class DriveState { Empty, AudioDisc, DataDisc };
@@ -118,6 +119,8 @@ public:
     /// statuses follow as OnFreeDBQueryStatus; once one reports Loaded, the track properties
     /// carry the entry's texts until the disc or the drive changes. mode is 1, the only one.
     virtual void QueryFreeDB(IFreeDBInformation2& info, int mode) = 0;
+    /// The disc of the last ReadDisc as the lookups (and the AccurateRip database) see it.
+    virtual FreeDBDisc freeDBDisc() const = 0;
 
     /// State and description of any drive (1-based) without changing the current one.
     virtual DriveState driveState(int number) const = 0;

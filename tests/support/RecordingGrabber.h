@@ -22,6 +22,7 @@ public:
     void GrabToFile(const QString&) override {}
     void AbortGrab() override {}
     void QueryFreeDB(IFreeDBInformation2&, int) override {}
+    FreeDBDisc freeDBDisc() const override { return {}; }
     int DeviceCount() const override { return 0; }
     void CurrentDevice(int) override {}
     int currentDevice() const override { return 0; }

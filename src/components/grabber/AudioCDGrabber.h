@@ -105,7 +105,7 @@ public:
     void QueryFreeDB(IFreeDBInformation2& info, int mode) override;
     /// The disc of the last ReadDisc as a lookup sees it; the data session of an Enhanced CD
     /// image where a real drive reports it, after the gap between the sessions.
-    FreeDBDisc freeDBDisc() const;
+    FreeDBDisc freeDBDisc() const override;
 
     /// A disc image that cannot be read (a missing or unusable BIN, a cue sheet of another
     /// kind, a FIFO) is Empty here; driveProblem says why.

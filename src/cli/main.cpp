@@ -257,8 +257,7 @@ int rip(const CliOptions& options)
     applyGrabOptions(settings, grabber);
     if (options.offset)
         grabber.setReadOffset(*options.offset);
-    const bool verify = options.verify || settings.read(Keys::Main::Verify);
-    if (verify && !options.accurateRip)
+    if (options.verify && !options.accurateRip)
         return fail(ExitCode::Usage,
                     QStringLiteral("--verify checks the tracks against AccurateRip, which "
                                    "--no-accuraterip turns off"));
@@ -266,6 +265,9 @@ int rip(const CliOptions& options)
         return fail(ExitCode::Usage,
                     QStringLiteral("--find-offset needs AccurateRip, which --no-accuraterip "
                                    "turns off"));
+    // The stored choice gives way to --no-accuraterip: a verified rip needs the database.
+    const bool verify =
+        options.verify || (options.accurateRip && settings.read(Keys::Main::Verify));
     constexpr int Burst = 0;
     if (verify)
         grabber.GrabMode(Burst);

@@ -27,6 +27,8 @@ PACKAGES=(
   cdparanoia cd-paranoia libcdio-utils lame vorbis-tools flac time
   # outside readers of the cue sheets in the tests
   cuetools
+  # an outside reckoner of the AccurateRip checksums (accuraterip-checksum) in the tests
+  whipper
   # the window under a virtual display
   xvfb xauth
 )

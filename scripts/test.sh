@@ -10,12 +10,15 @@ BUILD=${BUILD_DIR:-build}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$BUILD"
 
-# The tests need a private sound server for playback and loopback CDDB and MusicBrainz servers
-# for the lookups; all are stopped however the tests end.
+# The tests need a private sound server for playback, loopback CDDB and MusicBrainz servers for
+# the lookups and an AccurateRip stand-in for the verification; all are stopped however the
+# tests end.
 source scripts/sound-server.sh
 source scripts/cddb-server.sh
 source scripts/mb-server.sh
+source scripts/ar-server.sh
 stop_services() {
+    stop_ar_server
     stop_mb_server
     stop_cddb_server
     stop_sound_server
@@ -24,6 +27,7 @@ trap stop_services EXIT
 start_sound_server "$BUILD/test-sound-server"
 start_cddb_server "$BUILD/cddb-server"
 start_mb_server "$BUILD/mb-server"
+start_ar_server "$BUILD/ar-server"
 
 ctest --test-dir "$BUILD" --output-on-failure -j "$(nproc)" "$@"
 

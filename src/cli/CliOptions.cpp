@@ -12,12 +12,26 @@ struct OptionSpec
 };
 
 constexpr OptionSpec Specs[] = {
-    {"l", "list", false},       {"d", "drive", true},          {"f", "format", true},
-    {"t", "tracks", true},      {"o", "output", true},         {nullptr, "scheme", true},
-    {nullptr, "lookup", false}, {"j", "jobs", true},           {"q", "quiet", false},
-    {"h", "help", false},       {nullptr, "version", false},   {nullptr, "no-log", false},
-    {nullptr, "no-cue", false}, {nullptr, "test-copy", false}, {nullptr, "musicbrainz", false},
+    {"l", "list", false},
+    {"d", "drive", true},
+    {"f", "format", true},
+    {"t", "tracks", true},
+    {"o", "output", true},
+    {nullptr, "scheme", true},
+    {nullptr, "lookup", false},
+    {"j", "jobs", true},
+    {"q", "quiet", false},
+    {"h", "help", false},
+    {nullptr, "version", false},
+    {nullptr, "no-log", false},
+    {nullptr, "no-cue", false},
+    {nullptr, "test-copy", false},
+    {nullptr, "musicbrainz", false},
     {nullptr, "release", true},
+    {nullptr, "no-accuraterip", false},
+    {nullptr, "offset", true},
+    {nullptr, "find-offset", false},
+    {nullptr, "verify", false},
 };
 
 const OptionSpec* findOption(const QString& arg)
@@ -86,7 +100,21 @@ QString apply(CliOptions& o, const QString& name, const QString& value)
         o.cue = false;
     else if (name == u"test-copy")
         o.testCopy = true;
-    else if (name == u"drive") {
+    else if (name == u"no-accuraterip")
+        o.accurateRip = false;
+    else if (name == u"find-offset")
+        o.findOffset = true;
+    else if (name == u"verify")
+        o.verify = true;
+    else if (name == u"offset") {
+        bool ok = false;
+        const int offset = value.trimmed().toInt(&ok);
+        if (!ok || offset < -3000 || offset > 3000)
+            return QStringLiteral("--offset needs a number of samples from -3000 to 3000, not "
+                                  "'%1'")
+                .arg(value);
+        o.offset = offset;
+    } else if (name == u"drive") {
         if (value.isEmpty())
             return QStringLiteral("--drive needs a drive number or a disc image path");
         o.drive = value;
@@ -211,6 +239,13 @@ QString cliUsage()
         "                          or the N-th of the list (default: the first)\n"
         "  -j, --jobs N            tracks encoded at once (default: the number of cores)\n"
         "      --test-copy         read each track twice and compare the CRCs\n"
+        "      --offset N          the drive's read offset in samples, -3000 to 3000\n"
+        "                          (default: Main/ReadOffset)\n"
+        "      --find-offset       read the disc once, find the read offset whose checksums\n"
+        "                          the AccurateRip database confirms, print it; writes nothing\n"
+        "      --verify            read every track at full speed (Burst) and again in\n"
+        "                          Paranoid mode only when AccurateRip does not confirm it\n"
+        "      --no-accuraterip    do not check the rip against the AccurateRip database\n"
         "      --no-log            write no rip log\n"
         "      --no-cue            write no cue sheet\n"
         "  -q, --quiet             no progress output\n"
@@ -218,7 +253,7 @@ QString cliUsage()
         "      --version           the program's version\n"
         "\n"
         "Every other setting (WMA format, MP3, Ogg, WAV and FLAC options, read mode, retries,\n"
-        "error action) comes from the settings file the window uses.\n"
+        "error action, AccurateRip) comes from the settings file the window uses.\n"
         "\n"
         "A rip log and a cue sheet named after the album go in the folder of the first track.\n"
         "\n"

@@ -22,9 +22,13 @@ struct CliOptions
     QString release; // a release's MBID or its 1-based number in the list; empty: the first
     int jobs = 0;    // 0: the number of cores
     bool quiet = false;
-    bool log = true;       // a rip log beside the files
-    bool cue = true;       // a cue sheet beside the files
-    bool testCopy = false; // each track read twice, the CRCs compared
+    bool log = true;           // a rip log beside the files
+    bool cue = true;           // a cue sheet beside the files
+    bool testCopy = false;     // each track read twice, the CRCs compared
+    bool accurateRip = true;   // the rip checked against the AccurateRip database (and the setting)
+    std::optional<int> offset; // the read offset in samples; unset: the stored one
+    bool findOffset = false;   // find the read offset, rip nothing
+    bool verify = false;       // Burst first, Paranoid for tracks that do not verify
     bool help = false;
     bool version = false;
 };

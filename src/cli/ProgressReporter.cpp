@@ -180,6 +180,10 @@ void ProgressReporter::summary(const std::vector<RipTrack>& tracks, double wallS
                              .arg(track.record.test->crc, 8, 16, QLatin1Char('0'));
             else if (!track.record.error.isEmpty())
                 m_out << QStringLiteral("      %1\n").arg(printable(track.record.error));
+            if (!track.record.accurateRip.isEmpty())
+                m_out << QStringLiteral("      AccurateRip: %1\n").arg(track.record.accurateRip);
+            if (!track.record.readPath.isEmpty())
+                m_out << QStringLiteral("      read: %1\n").arg(track.record.readPath);
         } else {
             m_out << QStringLiteral("  %1  FAILED: %2\n")
                          .arg(track.number, 2)

@@ -77,8 +77,15 @@ QString Ripper::prepare()
     const int count = m_grabber.TrackCount();
     m_discTracks = count;
     const QString discId = m_record.discId;
+    const QString accurateRip = m_record.accurateRip;
     m_record = beginRipRecord(m_settings, m_grabber, m_options.outputFormat);
     m_record.discId = discId;
+    m_record.accurateRip = accurateRip;
+    if (m_options.offset)
+        m_record.readOffset = *m_options.offset;
+    if (m_verify)
+        m_record.readMode = QStringLiteral("Burst, then Paranoid for the tracks AccurateRip does "
+                                           "not confirm");
     m_record.program = QCoreApplication::applicationName();
     m_record.version = QCoreApplication::applicationVersion();
     m_record.testCopy = m_options.testCopy;
@@ -213,12 +220,59 @@ void Ripper::onGrabProgress(double percent)
         testReadEnded(track, {});
     } else {
         track.record.copy = m_grabber.lastGrabReport();
+        if (readAgainIfUnverified(track, judgeCopy(track))) {
+            checkFinished();
+            return;
+        }
         readComplete(track);
         if (m_options.testCopy && track.state != RipTrack::State::Failed && !m_interrupted)
             startTestRead(track);
     }
     readNext();
     checkFinished();
+}
+
+void Ripper::setAccurateRip(const AccurateRipAnswer& answer, bool verify)
+{
+    m_accurateRip = answer;
+    m_verify = verify;
+    m_record.accurateRip = answer.logLine();
+}
+
+std::optional<AccurateRipVerdict> Ripper::judgeCopy(RipTrack& track)
+{
+    if (!m_accurateRip || !track.record.copy)
+        return std::nullopt;
+    const auto verdict =
+        judgeAccurateRip(*m_accurateRip, track.number - 1, track.record.copy->accurateRip);
+    track.record.accurateRip =
+        verdict ? verdict->text() : QStringLiteral("not checked: the database gave no answer");
+    return verdict;
+}
+
+bool Ripper::readAgainIfUnverified(RipTrack& track,
+                                   const std::optional<AccurateRipVerdict>& verdict)
+{
+    if (!m_verify || track.rereading || m_interrupted)
+        return false;
+    if (verdict && verdict->accurate()) {
+        track.record.readPath = QStringLiteral("Burst, confirmed by AccurateRip");
+        return false;
+    }
+    track.rereading = true;
+    track.record.readPath =
+        QStringLiteral("Burst, not confirmed by AccurateRip; read again in Paranoid mode");
+    // The burst read's audio goes: its file (or spool) is closed and dropped.
+    closeAudioFile();
+    if (spooling())
+        m_spool->takeSpool();
+    removePartial(track);
+    constexpr int Burst = 0;
+    constexpr int Paranoid = 3;
+    m_grabber.GrabMode(Paranoid);
+    startRead(track);
+    m_grabber.GrabMode(Burst); // the read in progress keeps its mode
+    return true;
 }
 
 void Ripper::startTestRead(RipTrack& track)

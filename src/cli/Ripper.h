@@ -2,6 +2,7 @@
 
 #include "cli/CliOptions.h"
 #include "components/IFreeDBInformation2.h"
+#include "components/lookup/AccurateRip.h"
 #include "rip/RipLog.h"
 #include "rip/TrackRecords.h"
 
@@ -48,8 +49,9 @@ struct RipTrack
     QElapsedTimer clock; // runs from the start of its read
     double elapsed = 0;  // wall seconds from the start of its read to its tagged file
     std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
-    RipTrackRecord record; // what the log and the cue sheet say of it
-    bool testing = false;  // its test read is under way
+    RipTrackRecord record;  // what the log and the cue sheet say of it
+    bool testing = false;   // its test read is under way
+    bool rereading = false; // a verified rip reads it again in Paranoid mode
 };
 
 /// How far the whole rip is.
@@ -98,6 +100,9 @@ public:
     void setLookedUpEntry(const FreeDBEntry& entry) { m_entry = entry; }
 
     const std::vector<RipTrack>& tracks() const { return m_tracks; }
+    /// What the AccurateRip database said of the disc: each track read is judged against it,
+    /// and with verify a track it does not confirm is read again in Paranoid mode.
+    void setAccurateRip(const AccurateRipAnswer& answer, bool verify);
     /// The disc's CDDB id, for the log and the cue sheet.
     void setDiscId(const QString& discId) { m_record.discId = discId; }
     /// What writing the log or the cue sheet failed on; empty when nothing did.
@@ -121,6 +126,11 @@ private:
     void writeReports();
     void onGrabFailed(const QString& message);
     void readComplete(RipTrack& track);
+    /// The AccurateRip verdict on the track's copy, into its record; nullopt without one.
+    std::optional<AccurateRipVerdict> judgeCopy(RipTrack& track);
+    /// With verify: whether the burst read of track went unconfirmed and a Paranoid read of it
+    /// has started.
+    bool readAgainIfUnverified(RipTrack& track, const std::optional<AccurateRipVerdict>& verdict);
     void startEncoders();
     void startEncoder(std::size_t index);
     void encoderFinished(std::size_t index, const QString& error);
@@ -145,6 +155,8 @@ private:
     QString m_startError;
     QString m_reportError;
     RipRecord m_record;
+    std::optional<AccurateRipAnswer> m_accurateRip;
+    bool m_verify = false;
     int m_scheme = 0;
     int m_discTracks = 0;
     int m_jobs = 1;

@@ -1,5 +1,6 @@
 #include "cli/CliOptions.h"
 #include "cli/DiscLookup.h"
+#include "cli/FindOffset.h"
 #include "cli/ProgressReporter.h"
 #include "cli/QueuedAudioFile.h"
 #include "cli/Ripper.h"
@@ -9,8 +10,10 @@
 #include "components/IAudioCDGrabber2.h"
 #include "components/audiofile/TAudioFile2.h"
 #include "components/audiofile/TAudioFile2LameEnc.h"
+#include "components/grabber/AccurateRipChecksum.h"
 #include "components/grabber/AudioCDGrabber.h"
 #include "components/grabber/ReadHeap.h"
+#include "components/lookup/AccurateRip.h"
 #include "components/lookup/CddbProtocol.h"
 #include "components/lookup/LookupChain.h"
 #include "components/lookup/MusicBrainzInformation.h"
@@ -164,6 +167,48 @@ void lookUp(const QString& settingsPath, const CliOptions& options, IAudioCDGrab
     err().flush();
 }
 
+// Asks the database for the disc, saying what it answered unless quiet.
+AccurateRipAnswer askAccurateRip(const QString& settingsPath, const CliOptions& options,
+                                 const TAudioCDGrabber2& grabber)
+{
+    const AccurateRipAnswer answer =
+        fetchAccurateRip(settingsPath, accurateRipDiscId(grabber.freeDBDisc()));
+    if (!options.quiet)
+        err() << "tunecrest-rip: " << answer.logLine() << '\n';
+    err().flush();
+    return answer;
+}
+
+// Reads every track once and prints the read offset the database confirms best.
+int findOffset(const QString& settingsPath, const CliOptions& options, TAudioCDGrabber2& grabber)
+{
+    const AccurateRipAnswer answer = askAccurateRip(settingsPath, options, grabber);
+    if (!answer.found())
+        return fail(ExitCode::TrackFailed,
+                    QStringLiteral("the read offset is found by the AccurateRip database's "
+                                   "checksums, and it has none for this disc"));
+    const FoundOffset found =
+        findReadOffset(answer, grabber.TrackCount(), MaxReadOffset, [&](int index, int margin) {
+            if (!options.quiet)
+                err() << "tunecrest-rip: reading track " << index + 1 << " of "
+                      << grabber.TrackCount() << '\n';
+            err().flush();
+            return grabber.readAtAllOffsets(index, margin);
+        });
+    if (found.confidence == 0)
+        return fail(ExitCode::TrackFailed,
+                    QStringLiteral("no read offset within %1 samples gives checksums that the "
+                                   "database confirms")
+                        .arg(MaxReadOffset));
+    out() << QStringLiteral("Read offset: %1 (%2 of %3 tracks confirmed, confidence %4)\n")
+                 .arg(found.offset)
+                 .arg(found.tracks)
+                 .arg(grabber.TrackCount())
+                 .arg(found.confidence);
+    out().flush();
+    return ExitCode::Ok;
+}
+
 int rip(const CliOptions& options)
 {
     const QString settingsPath = Locations::settingsFilePath();
@@ -210,6 +255,22 @@ int rip(const CliOptions& options)
         return fail(ExitCode::NoDisc, QStringLiteral("drive %1 holds no audio disc").arg(drive));
 
     applyGrabOptions(settings, grabber);
+    if (options.offset)
+        grabber.setReadOffset(*options.offset);
+    if (options.verify && !options.accurateRip)
+        return fail(ExitCode::Usage,
+                    QStringLiteral("--verify checks the tracks against AccurateRip, which "
+                                   "--no-accuraterip turns off"));
+    if (options.findOffset && !options.accurateRip)
+        return fail(ExitCode::Usage,
+                    QStringLiteral("--find-offset needs AccurateRip, which --no-accuraterip "
+                                   "turns off"));
+    // The stored choice gives way to --no-accuraterip: a verified rip needs the database.
+    const bool verify =
+        options.verify || (options.accurateRip && settings.read(Keys::Main::Verify));
+    constexpr int Burst = 0;
+    if (verify)
+        grabber.GrabMode(Burst);
     try {
         grabber.ReadDisc();
     } catch (const ComponentError& e) {
@@ -226,6 +287,8 @@ int rip(const CliOptions& options)
         listTracks(grabber);
         return ExitCode::Ok;
     }
+    if (options.findOffset)
+        return findOffset(settingsPath, options, grabber);
 
     const bool terminal = isatty(STDOUT_FILENO) == 1;
     ProgressReporter reporter(out(), err(), options.quiet, terminal);
@@ -234,6 +297,9 @@ int rip(const CliOptions& options)
                    [] { return std::make_unique<TAudioFile2LameEnc>(); }},
                   reporter, spool);
     ripper.setDiscId(Cddb::discIdText(Cddb::discId(grabber.freeDBDisc())));
+    // A verified rip needs the database's word on every track; else it is asked when enabled.
+    if (verify || (options.accurateRip && settings.read(Keys::AccurateRip::Enabled)))
+        ripper.setAccurateRip(askAccurateRip(settingsPath, options, grabber), verify);
     const QString problem = ripper.prepare();
     if (!problem.isEmpty())
         return fail(ExitCode::Usage, problem);

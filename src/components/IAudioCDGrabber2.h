@@ -1,12 +1,13 @@
 #pragma once
 
+#include "components/IFreeDBInformation2.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <QString>
 
 class IAudioFile2;
-class IFreeDBInformation2;
 
 /// What a drive holds.
 enum class DriveState { Empty, AudioDisc, DataDisc };
@@ -20,6 +21,17 @@ struct DriveDescription
     QString text3; // revision, or the image kind ("CUE", "TOC", "NRG", "ISO")
 };
 
+/// The AccurateRip checksums of a track as read: v1, v2, and v1 over its sector 450 alone (0
+/// when the track is shorter), which the database keeps for finding offsets.
+struct AccurateRipSums
+{
+    quint32 v1 = 0;
+    quint32 v2 = 0;
+    quint32 frame450 = 0;
+
+    friend bool operator==(const AccurateRipSums&, const AccurateRipSums&) = default;
+};
+
 /// What the last read of a track found, for the rip log.
 struct GrabReport
 {
@@ -27,6 +39,7 @@ struct GrabReport
     int peak = 0;          // the largest sample magnitude, 0 .. 32768
     QList<int> unreadable; // sectors (LSN) that could not be read, in order
     bool complete = false; // the read reached the track's end
+    AccurateRipSums accurateRip; // of the audio as read, the read offset applied
 };
 
 /// The CD grabber: finds drives, reads the disc, grabs a track into the audio file.
@@ -76,6 +89,9 @@ public:
     virtual void GrabMode(int mode) = 0;      // 0 Burst, 1 Synch, 2 Secure, 3 Paranoid
     virtual void ErrorAction(int action) = 0; // 0 Stop, 1 Silence, 2 Cut
     virtual void ReadRetries(int retries) = 0;
+    /// The drive's read offset in samples (-3000 .. 3000; others select 0): every read is shifted
+    /// by it, with silence where it reaches before the disc's first or past its last audio sector.
+    virtual void setReadOffset(int samples) = 0;
 
     /// Block reading of the current track, for playback.
     virtual void BeginRead() = 0;
@@ -103,6 +119,8 @@ public:
     /// statuses follow as OnFreeDBQueryStatus; once one reports Loaded, the track properties
     /// carry the entry's texts until the disc or the drive changes. mode is 1, the only one.
     virtual void QueryFreeDB(IFreeDBInformation2& info, int mode) = 0;
+    /// The disc of the last ReadDisc as the lookups (and the AccurateRip database) see it.
+    virtual FreeDBDisc freeDBDisc() const = 0;
 
     /// State and description of any drive (1-based) without changing the current one.
     virtual DriveState driveState(int number) const = 0;

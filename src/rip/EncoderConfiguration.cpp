@@ -6,6 +6,8 @@
 #include "rip/EncoderTables.h"
 #include "settings/SettingsFile.h"
 
+#include <cstdlib>
+
 namespace EncoderTables {
 
 int position(const SettingsFile& settings, const Keys::IntKey& key, std::size_t size)
@@ -203,8 +205,11 @@ StoredGrabOptions storedGrabOptions(const SettingsFile& settings)
     // Format/mode and retries default to 1 here; the settings dialog shows 0 and 5 when unset.
     const Keys::IntKey mode{Keys::Format::Section, Keys::Format::Mode, 1};
     const Keys::IntKey retries{Keys::Format::Section, Keys::Format::Retries, 1};
+    // An offset beyond what any drive has is a typing error: no offset is safer than it.
+    const int offset = settings.read(Keys::Main::ReadOffset);
     return {position(settings, mode, GrabModes), settings.read(retries),
-            position(settings, Keys::Format::Stop, ErrorActions)};
+            position(settings, Keys::Format::Stop, ErrorActions),
+            std::abs(offset) <= MaxReadOffset ? offset : 0};
 }
 
 void applyGrabOptions(const SettingsFile& settings, IAudioCDGrabber2& grabber)
@@ -213,4 +218,5 @@ void applyGrabOptions(const SettingsFile& settings, IAudioCDGrabber2& grabber)
     grabber.GrabMode(options.mode);
     grabber.ReadRetries(options.retries);
     grabber.ErrorAction(options.errorAction);
+    grabber.setReadOffset(options.offset);
 }

@@ -21,17 +21,21 @@ void configureEncoder(const SettingsFile& settings, OutputFormatNumber outputFor
 /// position outside its list does.
 int storedFlacLevel(const SettingsFile& settings);
 
-/// The stored read mode (0 Burst .. 3 Paranoid), retries and error action (0 Stop, 1 Silence,
-/// 2 Cut), each with its fallback.
+/// The stored read mode (0 Burst .. 3 Paranoid), retries, error action (0 Stop, 1 Silence,
+/// 2 Cut) and read offset (samples), each with its fallback.
+/// The largest read offset in samples, either way.
+inline constexpr int MaxReadOffset = 3000;
+
 struct StoredGrabOptions
 {
     int mode = 1;
     int retries = 1;
     int errorAction = 0;
+    int offset = 0;
 };
 StoredGrabOptions storedGrabOptions(const SettingsFile& settings);
 
-/// Hands the stored read mode (0 Burst .. 3 Paranoid, as stored), retries and error action to
-/// the grabber, in that order. Serves the start-up and the settings dialog's Ok alike, so the same
-/// stored choice always means the same mode.
+/// Hands the stored read mode (0 Burst .. 3 Paranoid, as stored), retries, error action and read
+/// offset to the grabber, in that order. Serves the start-up and the settings dialog's Ok alike, so
+/// the same stored choice always means the same mode.
 void applyGrabOptions(const SettingsFile& settings, IAudioCDGrabber2& grabber);

@@ -109,6 +109,13 @@ void addTrack(QStringList& lines, const RipTrackRecord& track, const RipRecord& 
     }
     if (track.test)
         lines << QStringLiteral("  Test CRC: %1").arg(crcText(track.test->crc));
+    if (track.copy && !rip.accurateRip.isEmpty())
+        lines << QStringLiteral("  AccurateRip checksums: v1 %1, v2 %2")
+                     .arg(crcText(track.copy->accurateRip.v1), crcText(track.copy->accurateRip.v2));
+    if (!track.accurateRip.isEmpty())
+        lines << QStringLiteral("  AccurateRip: %1").arg(track.accurateRip);
+    if (!track.readPath.isEmpty())
+        lines << QStringLiteral("  Read: %1").arg(track.readPath);
     if (track.copy && !track.copy->unreadable.isEmpty())
         lines << QStringLiteral("  Unreadable sectors: %1")
                      .arg(unreadableText(*track.copy, rip.errorAction));
@@ -191,6 +198,7 @@ RipRecord beginRipRecord(const SettingsFile& settings, IAudioCDGrabber2& grabber
     rip.readMode = QLatin1String(ReadModes[options.mode]);
     rip.retries = options.retries;
     rip.errorAction = QLatin1String(ErrorActionNames[options.errorAction]);
+    rip.readOffset = options.offset;
     rip.format = formatText(settings, format);
     rip.catalog = grabber.discCatalog();
     for (int index = 0; index < grabber.TrackCount(); ++index) {
@@ -254,6 +262,8 @@ QString ripLogText(const RipRecord& rip)
         lines << QStringLiteral("Disc id: %1").arg(rip.discId);
     if (!rip.catalog.isEmpty())
         lines << QStringLiteral("Catalog: %1").arg(rip.catalog);
+    if (!rip.accurateRip.isEmpty())
+        lines << rip.accurateRip;
     lines << QString() << QStringLiteral("Table of contents")
           << QStringLiteral("  Track |    Start |   Length | First sector | Last sector");
     for (const RipTocEntry& t : rip.toc)

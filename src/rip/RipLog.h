@@ -31,6 +31,8 @@ struct RipTrackRecord
     std::optional<GrabReport> copy;
     std::optional<GrabReport> test; // the test read of test-and-copy
     QString error;                  // why the track failed; empty when it did not
+    QString accurateRip; // the AccurateRip verdict on the copy; empty when it was not checked
+    QString readPath;    // how a verified rip read it; empty for a plain rip
 
     /// Test and copy found the two reads different.
     bool crcMismatch() const { return copy && test && copy->crc != test->crc; }
@@ -49,8 +51,9 @@ struct RipRecord
     QString readMode;
     int retries = 0;
     QString errorAction;
-    int readOffset = 0; // samples
-    QString format;     // the output format and its settings
+    int readOffset = 0;  // samples
+    QString accurateRip; // the line of the AccurateRip lookup; empty when it was off
+    QString format;      // the output format and its settings
     bool testCopy = false;
 
     QString album;

@@ -480,11 +480,23 @@ QWidget* Tfm_set::buildCdGeneral()
     layout->addWidget(output);
     QCheckBox* log = check(page, "ck_log", "Write a rip log and cue sheet");
     layout->addWidget(log);
+    auto* offsetRow = new QHBoxLayout;
+    offsetRow->addWidget(label(page, "lb_readoffset", "Read offset (samples): "));
+    QSpinBox* offset = upDown(page, "ud_readoffset", "edt_readoffset", -3000, 3000);
+    offsetRow->addWidget(offset);
+    offsetRow->addStretch();
+    layout->addLayout(offsetRow);
+    QCheckBox* verify = check(page, "ck_verify",
+                              "Read at full speed; again securely only where AccurateRip does "
+                              "not confirm");
+    layout->addWidget(verify);
     layout->addStretch();
-    // Default leaves this page alone, the log switch with it.
-    Binding logBinding = bind(log, Keys::Main::Log);
-    logBinding.reset = [] {};
-    m_bindings.push_back(logBinding);
+    // Default leaves this page alone: the log switch, the drive's offset and the verification.
+    for (Binding binding : {bind(log, Keys::Main::Log), bind(offset, Keys::Main::ReadOffset),
+                            bind(verify, Keys::Main::Verify)}) {
+        binding.reset = [] {};
+        m_bindings.push_back(binding);
+    }
     return page;
 }
 

@@ -36,6 +36,11 @@ inline constexpr IntKey Output{Section, "Output", 0};
 inline constexpr BoolKey Log{Section, "Log", true};
 // Each track read a second time and the CRCs of the two reads compared.
 inline constexpr BoolKey TestCopy{Section, "TestCopy", false};
+// The drive's read offset in samples, -3000 .. 3000: an image reads exactly, a drive needs its own.
+inline constexpr IntKey ReadOffset{Section, "ReadOffset", 0};
+// Tracks read at full speed first and again in Paranoid mode only when the AccurateRip database
+// does not confirm them.
+inline constexpr BoolKey Verify{Section, "Verify", false};
 } // namespace Main
 
 namespace Format {
@@ -145,5 +150,12 @@ inline constexpr BoolKey CoverArt{Section, "coverart", true};
 inline constexpr BoolKey EmbedCover{Section, "embedcover", true};
 inline constexpr StringKey CoverServer{Section, "coverserver", "https://coverartarchive.org"};
 } // namespace MusicBrainz
+
+namespace AccurateRip {
+inline constexpr const char* Section = "AccurateRip";
+// Every rip's checksums compared with the database of other people's rips.
+inline constexpr BoolKey Enabled{Section, "enabled", true};
+inline constexpr StringKey Server{Section, "server", "http://www.accuraterip.com"};
+} // namespace AccurateRip
 
 } // namespace Keys

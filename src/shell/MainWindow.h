@@ -1,5 +1,9 @@
 #pragma once
 
+#include "components/lookup/AccurateRip.h"
+
+#include <optional>
+
 #include "components/IAudioCDGrabber2.h"
 #include "components/IAudioFile2LameEnc.h"
 #include "components/IAudioPlayer2.h"
@@ -18,6 +22,7 @@
 
 class IAudioFile2;
 struct RipRecord;
+struct RipTrackRecord;
 class QEventLoop;
 class QMenu;
 class QTreeWidget;
@@ -156,6 +161,15 @@ private:
     void addTrackRow(int index);
     void convertRow(int row, QString& lastDirectory, RipRecord& record);
     void testReadRow(RipRecord& record);
+    /// Grabs the current track into partial and waits; the report goes into entry. A failed
+    /// grab throws.
+    void grabRow(const QString& partial, RipTrackRecord& entry);
+    /// The AccurateRip verdict on the row's copy, into entry and the status cell's tooltip.
+    std::optional<AccurateRipVerdict> judgeRow(int row, RipTrackRecord& entry);
+    /// With Main/Verify: the row was read in Burst mode; when the database does not confirm it,
+    /// it is read again into partial in Paranoid mode.
+    void verifyRow(int row, const QString& partial, RipTrackRecord& entry,
+                   const std::optional<AccurateRipVerdict>& verdict);
     void waitForGrab();
     void setPlayStatus(const QString& status);
     QString playStatus() const;
@@ -164,6 +178,7 @@ private:
     IAudioCDGrabber2* m_grabber;
     IFreeDBInformation2* m_freeDBInformation; // FreeDBInformation21
     FreeDBEntry m_lookedUpEntry; // the last lookup's entry: identifiers and cover for the tags
+    std::optional<AccurateRipAnswer> m_accurateRip; // the database's word on the run's disc
     std::unique_ptr<SettingsFile> m_settings;
     QTreeWidget* m_lv = nullptr;
     QMenu* m_popupMenu1 = nullptr;

@@ -2,6 +2,7 @@
 // grabber into tagged files named after the rows.
 #include "components/ComponentError.h"
 #include "components/IAudioFile2.h"
+#include "components/lookup/AccurateRip.h"
 #include "rip/EncoderConfiguration.h"
 #include "rip/OutputNaming.h"
 #include "rip/ReleaseTags.h"
@@ -132,17 +133,34 @@ void Tfm_main::ConvertChecked()
     // With nothing checked there is no track folder: the output folder itself opens.
     QString lastDirectory = storedOutputPath(*m_settings);
     RunReports reports(*m_settings, *m_grabber, m_outputFormat, m_trackTable, m_checkedRows);
+    // The database is asked once for the run; a verified run needs its word on every track.
+    m_accurateRip.reset();
+    if (!m_checkedRows.isEmpty() &&
+        (m_settings->read(Keys::AccurateRip::Enabled) || m_settings->read(Keys::Main::Verify))) {
+        m_accurateRip =
+            fetchAccurateRip(m_settings->path(), accurateRipDiscId(m_grabber->freeDBDisc()));
+        reports.record.accurateRip = m_accurateRip->logLine();
+        appendFreeDBLog(reports.record.accurateRip);
+    }
+    if (m_accurateRip && m_settings->read(Keys::Main::Verify)) {
+        constexpr int Burst = 0;
+        m_grabber->GrabMode(Burst);
+        reports.record.readMode =
+            QStringLiteral("Burst, then Paranoid for the tracks AccurateRip does not confirm");
+    }
     try {
         for (m_runPosition = 0; m_runPosition < m_checkedRows.size() && m_converting;
              ++m_runPosition)
             convertRow(m_checkedRows[m_runPosition], lastDirectory, reports.record);
     } catch (...) {
         m_runActive = false;
+        applyGrabOptions(*m_settings, *m_grabber);
         // The error itself goes on to the handler; a log that cannot be written adds nothing.
         reports.write(lastDirectory, RipRecord::Outcome::Failed);
         throw;
     }
     m_runActive = false;
+    applyGrabOptions(*m_settings, *m_grabber); // the stored mode again after a verified run
     const bool stopped = !m_converting;
     StopConversion();
     const QString reportError = reports.write(
@@ -177,17 +195,9 @@ void Tfm_main::convertRow(int row, QString& lastDirectory, RipRecord& record)
 
     // The file is written under a partial name and named once it is complete and tagged.
     const QString partial = freshPartialPath(path);
-    m_grabFailure.clear();
-    m_grabber->GrabToFile(partial);
     PartialFileGuard unfinished(partial);
-    waitForGrab();
-    if (m_audioFile->IsOpen())
-        m_audioFile->Close();
-    entry.copy = m_grabber->lastGrabReport();
-    if (!m_grabFailure.isEmpty()) {
-        entry.error = m_grabFailure;
-        throw ComponentError(m_grabFailure);
-    }
+    grabRow(partial, entry);
+    verifyRow(row, partial, entry, judgeRow(row, entry));
     if (!m_converting)
         entry.error = QStringLiteral("stopped");
 
@@ -201,6 +211,53 @@ void Tfm_main::convertRow(int row, QString& lastDirectory, RipRecord& record)
         appendFreeDBLog(coverLine);
     if (record.testCopy && m_converting)
         testReadRow(record);
+}
+
+void Tfm_main::grabRow(const QString& partial, RipTrackRecord& entry)
+{
+    m_grabFailure.clear();
+    m_grabbing = true;
+    m_grabber->GrabToFile(partial);
+    waitForGrab();
+    if (m_audioFile->IsOpen())
+        m_audioFile->Close();
+    entry.copy = m_grabber->lastGrabReport();
+    if (!m_grabFailure.isEmpty()) {
+        entry.error = m_grabFailure;
+        throw ComponentError(m_grabFailure);
+    }
+}
+
+std::optional<AccurateRipVerdict> Tfm_main::judgeRow(int row, RipTrackRecord& entry)
+{
+    if (!m_accurateRip || !entry.copy || !m_converting)
+        return std::nullopt;
+    const auto verdict = judgeAccurateRip(*m_accurateRip, row, entry.copy->accurateRip);
+    entry.accurateRip =
+        verdict ? verdict->text() : QStringLiteral("not checked: the database gave no answer");
+    if (QTreeWidgetItem* item = m_lv->topLevelItem(row))
+        item->setToolTip(StatusColumn, QStringLiteral("AccurateRip: ") + entry.accurateRip);
+    return verdict;
+}
+
+void Tfm_main::verifyRow(int row, const QString& partial, RipTrackRecord& entry,
+                         const std::optional<AccurateRipVerdict>& verdict)
+{
+    if (!m_accurateRip || !m_converting || !m_settings->read(Keys::Main::Verify))
+        return;
+    if (verdict && verdict->accurate()) {
+        entry.readPath = QStringLiteral("Burst, confirmed by AccurateRip");
+        return;
+    }
+    entry.readPath =
+        QStringLiteral("Burst, not confirmed by AccurateRip; read again in Paranoid mode");
+    constexpr int Burst = 0;
+    constexpr int Paranoid = 3;
+    QFile::remove(partial); // the burst read's file, under this run's own partial name
+    m_grabber->GrabMode(Paranoid);
+    grabRow(partial, entry);
+    m_grabber->GrabMode(Burst);
+    judgeRow(row, entry);
 }
 
 void Tfm_main::testReadRow(RipRecord& record)

@@ -74,17 +74,30 @@ protected:
     // The rip log and the cue sheet are left out unless a test is about them, so the others
     // see the audio files alone.
     bool writeReports = false;
+    // Nor is the AccurateRip database asked, unless a test is about it (and names its server).
+    bool checkAccurateRip = false;
     static QStringList withoutReports(const QStringList& args)
     {
         // In front: a test may end with an option that lacks its value.
-        return QStringList{QStringLiteral("--no-log"), QStringLiteral("--no-cue")} + args;
+        return QStringList{QStringLiteral("--no-log"), QStringLiteral("--no-cue"),
+                           QStringLiteral("--no-accuraterip")} +
+               args;
+    }
+    QStringList withDefaults(const QStringList& args) const
+    {
+        QStringList all = args;
+        if (!writeReports)
+            all = QStringList{QStringLiteral("--no-log"), QStringLiteral("--no-cue")} + all;
+        if (!checkAccurateRip)
+            all.prepend(QStringLiteral("--no-accuraterip"));
+        return all;
     }
 
     RunResult rip(const QStringList& args, const QString& drives = {})
     {
         QProcess process;
         process.setProcessEnvironment(environment(drives));
-        process.start(ripProgram(), writeReports ? args : withoutReports(args));
+        process.start(ripProgram(), withDefaults(args));
         EXPECT_TRUE(process.waitForFinished(120000));
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 QString::fromUtf8(process.readAllStandardOutput()),

@@ -207,6 +207,57 @@ TEST_F(BlockRead, GivesTheTrackInBlocksOfCountTimesEightSectors)
     EXPECT_TRUE(grabber->ReadBlock(10).isEmpty());
 }
 
+// Every read is shifted by the read offset, across the tracks' boundaries, with silence beyond
+// the disc's first and last audio sectors.
+TEST_F(BlockRead, TheReadOffsetShiftsTheAudioWithSilenceBeyondTheDisc)
+{
+    auto grabber =
+        grabberFor({makeDisc(QStringLiteral("disc"), DiscFixture::audioDisc({100, 50, 100}))});
+    grabber->ReadDisc();
+    const auto readTrack = [&](int index, int offset) {
+        grabber->setReadOffset(offset);
+        grabber->CurrentTrack(index);
+        grabber->BeginRead();
+        std::vector<std::int16_t> samples;
+        for (QByteArray block = grabber->ReadBlock(10); !block.isEmpty();
+             block = grabber->ReadBlock(10)) {
+            const auto* data = reinterpret_cast<const std::int16_t*>(block.constData());
+            samples.insert(samples.end(), data, data + block.size() / 2);
+        }
+        grabber->EndRead();
+        return samples;
+    };
+    const auto frames = [](std::vector<std::int16_t> samples, std::size_t from, std::size_t count) {
+        return std::vector<std::int16_t>(samples.begin() + static_cast<std::ptrdiff_t>(2 * from),
+                                         samples.begin() +
+                                             static_cast<std::ptrdiff_t>(2 * (from + count)));
+    };
+    constexpr std::size_t Sector = DiscFixture::FramesPerSector;
+
+    // -30: the first track starts with 30 frames of silence and ends 30 frames early.
+    const std::vector<std::int16_t> first = readTrack(0, -30);
+    ASSERT_EQ(first.size(), 2 * 100 * Sector);
+    EXPECT_EQ(frames(first, 0, 30), std::vector<std::int16_t>(60, 0));
+    EXPECT_EQ(frames(first, 30, 100 * Sector - 30),
+              frames(expected(1, 0, 100), 0, 100 * Sector - 30));
+
+    // +700 (more than a sector): the middle track reaches 700 frames into the last.
+    const std::vector<std::int16_t> middle = readTrack(1, 700);
+    ASSERT_EQ(middle.size(), 2 * 50 * Sector);
+    EXPECT_EQ(frames(middle, 0, 50 * Sector - 700),
+              frames(expected(2, 0, 50), 700, 50 * Sector - 700));
+    EXPECT_EQ(frames(middle, 50 * Sector - 700, 700), frames(expected(3, 0, 2), 0, 700));
+
+    // +6: the last track ends with 6 frames of silence, past the disc's end.
+    const std::vector<std::int16_t> last = readTrack(2, 6);
+    ASSERT_EQ(last.size(), 2 * 100 * Sector);
+    EXPECT_EQ(frames(last, 0, 100 * Sector - 6), frames(expected(3, 0, 100), 6, 100 * Sector - 6));
+    EXPECT_EQ(frames(last, 100 * Sector - 6, 6), std::vector<std::int16_t>(12, 0));
+
+    // Out of range: no offset.
+    EXPECT_EQ(readTrack(2, 3001), expected(3, 0, 100));
+}
+
 TEST_F(BlockRead, AnUnreadableSectorWithStopThrowsAndEndsTheRead)
 {
     DiscFixture::DiscLayout layout = DiscFixture::audioDisc({300, 450, 300});

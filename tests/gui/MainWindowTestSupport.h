@@ -42,7 +42,8 @@ protected:
         // local file only, no MusicBrainz).
         writeAll(path(QStringLiteral("settings.ini")),
                  "[Main]\nPath=" + path(QStringLiteral("out")).toUtf8() +
-                     "\nLog=0\n[Freedb]\ntoserver=2\n[MusicBrainz]\nenabled=0\n");
+                     "\nLog=0\n[Freedb]\ntoserver=2\n[MusicBrainz]\nenabled=0\n[AccurateRip]"
+                     "\nenabled=0\n");
     }
 
     QString makeDisc(const QString& name, const DiscFixture::DiscLayout& layout)

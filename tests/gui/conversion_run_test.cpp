@@ -1,5 +1,6 @@
 #include "gui/MainWindowTestSupport.h"
 #include "settings/SettingsFile.h"
+#include "support/LoopbackServer.h"
 #include "support/MediaProbe.h"
 #include "support/ScriptedGrabber.h"
 #include "support/TestSignal.h"
@@ -291,6 +292,80 @@ TEST_F(ConversionRunTest, FailedGrabAndUnusableFolderReachTheHandler)
     ASSERT_EQ(m_shown.size(), 2) << m_shown.join(u'|').toStdString();
     EXPECT_TRUE(m_shown[0].startsWith(QStringLiteral("This file can not be supported")));
     EXPECT_TRUE(m_shown[1].startsWith(QStringLiteral("A system error occurs")));
+}
+
+// The AccurateRip v1 checksum of a track's audio, reckoned here: each stereo frame weighted by
+// its 1-based position, the first track's first five sectors and the last track's last five
+// left out.
+quint32 accurateRipV1(const std::vector<std::int16_t>& pcm, bool first, bool last)
+{
+    const auto frames = static_cast<qint64>(pcm.size() / 2);
+    const qint64 from = first ? 5 * 588 : 1;
+    const qint64 to = last ? frames - 5 * 588 : frames;
+    quint32 sum = 0;
+    for (qint64 m = from; m <= to; ++m)
+        sum += static_cast<quint32>(m) *
+               (static_cast<std::uint16_t>(pcm[static_cast<std::size_t>(2 * (m - 1))]) |
+                static_cast<quint32>(
+                    static_cast<std::uint16_t>(pcm[static_cast<std::size_t>(2 * m - 1)]))
+                    << 16);
+    return sum;
+}
+
+void appendLe32(QByteArray& bytes, quint32 value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes.append(static_cast<char>(value >> (8 * i) & 0xff));
+}
+
+// A verified run of the window: the first track matches the database, the second does not and is
+// read again; each row's status cell carries its verdict as tooltip after "Finish".
+TEST_F(ConversionRunTest, AccurateRipVerdictsReachTheStatusTooltipsAndTheLog)
+{
+    const auto server =
+        LoopbackServer::fromEnvironment("TUNECREST_AR_SERVER", "TUNECREST_AR_DIR", "AccurateRip",
+                                        "scripts/ar-server.sh", "start_ar_server");
+    if (!server)
+        return;
+    // Two tracks of 75 sectors: id1 = 0 + 75 + 150, id2 = 1 + 75 * 2 + 150 * 3, and the CDDB id
+    // of start seconds 2 and 3 and 2 seconds of play.
+    const QString name = QStringLiteral("dBAR-002-000000e1-00000259-05000202.bin");
+    QByteArray file;
+    file.append(char(2));
+    for (quint32 id : {0xe1u, 0x259u, 0x05000202u})
+        appendLe32(file, id);
+    const quint32 sums[] = {accurateRipV1(discAudio(1), true, false),
+                            accurateRipV1(discAudio(1), false, true) ^ 1};
+    for (quint32 sum : sums) {
+        file.append(char(5));
+        appendLe32(file, sum);
+        appendLe32(file, 0);
+    }
+    LoopbackServer::putFile(QDir(server->folder).filePath(name), file);
+
+    auto main = startedOnDisc({1, 1});
+    SettingsFile(path(QStringLiteral("settings.ini")))
+        .writeString(QStringLiteral("AccurateRip"), QStringLiteral("server"), server->address);
+    setSetting("AccurateRip", "enabled", 1);
+    setSetting("Main", "Verify", 1);
+    setSetting("Main", "Log", 1);
+    main->popupMenu(1)->findChild<QAction*>(QStringLiteral("oFLAC1"))->trigger();
+
+    QTreeWidget* list = main->trackList();
+    EXPECT_EQ(list->topLevelItem(0)->text(4), QStringLiteral("Finish"));
+    EXPECT_EQ(list->topLevelItem(0)->toolTip(4),
+              QStringLiteral("AccurateRip: Accurately ripped (confidence 5) with the v1 checksum"));
+    EXPECT_EQ(list->topLevelItem(1)->toolTip(4),
+              QStringLiteral("AccurateRip: Not accurately ripped (best confidence in the "
+                             "database 5)"));
+    const QString log = QString::fromUtf8(readAll(out() + QStringLiteral("/Live Bootleg.log")));
+    EXPECT_TRUE(log.contains(QStringLiteral("Read: Burst, confirmed by AccurateRip\n")))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("Read: Burst, not confirmed by AccurateRip; read again "
+                                            "in Paranoid mode")));
+    EXPECT_TRUE(log.contains(QStringLiteral("1 pressing(s) in the database")));
+    // The track read again is whole.
+    EXPECT_EQ(MediaProbe::decode(out() + QStringLiteral("/Café Müller.flac")), discAudio(1));
 }
 
 } // namespace

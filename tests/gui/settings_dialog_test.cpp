@@ -527,4 +527,33 @@ TEST_F(SettingsDialogTest, ChosenFormatsReachTheNextRun)
     EXPECT_TRUE(QFile::exists(path(QStringLiteral("out/Unknown Album.cue"))));
 }
 
+// The drive's read offset and the verified burst reads on the general page; Default leaves them.
+TEST_F(SettingsDialogTest, ReadOffsetAndVerifyAreKeptFromTheGeneralPage)
+{
+    auto main = started({disc(QStringLiteral("disc"), 1)});
+    whileOpen(*main, [&] {
+        EXPECT_EQ(find<QSpinBox>("ud_readoffset")->value(), 0);
+        EXPECT_EQ(find<QSpinBox>("ud_readoffset")->minimum(), -3000);
+        EXPECT_EQ(find<QSpinBox>("ud_readoffset")->maximum(), 3000);
+        EXPECT_FALSE(find<QCheckBox>("ck_verify")->isChecked());
+        find<QSpinBox>("ud_readoffset")->setValue(-30);
+        click("ck_verify");
+        click("ck_log");
+        click("Ok");
+    });
+    EXPECT_EQ(stored("Main", "ReadOffset"), QStringLiteral("-30"));
+    EXPECT_EQ(stored("Main", "Verify"), QStringLiteral("1"));
+    whileOpen(*main, [&] {
+        click("Button2"); // Default
+        EXPECT_EQ(find<QSpinBox>("ud_readoffset")->value(), -30);
+        EXPECT_TRUE(find<QCheckBox>("ck_verify")->isChecked());
+    });
+    // The grabber reads with the offset at once; the run's log says so.
+    SettingsFile(path(QStringLiteral("settings.ini")))
+        .writeInteger(QStringLiteral("Main"), QStringLiteral("Verify"), 0);
+    main->convertTo(OutputFormatNumber::Flac);
+    const QString log = QString::fromUtf8(readAll(path(QStringLiteral("out/Unknown Album.log"))));
+    EXPECT_TRUE(log.contains(QStringLiteral("Read offset: -30\n"))) << log.toStdString();
+}
+
 } // namespace

@@ -14,6 +14,7 @@ public:
     void GrabMode(int mode) override { record("GrabMode", mode); }
     void ErrorAction(int action) override { record("ErrorAction", action); }
     void ReadRetries(int retries) override { record("ReadRetries", retries); }
+    void setReadOffset(int samples) override { record("setReadOffset", samples); }
 
     void Initialize() override {}
     void Uninitialize() override {}
@@ -21,6 +22,7 @@ public:
     void GrabToFile(const QString&) override {}
     void AbortGrab() override {}
     void QueryFreeDB(IFreeDBInformation2&, int) override {}
+    FreeDBDisc freeDBDisc() const override { return {}; }
     int DeviceCount() const override { return 0; }
     void CurrentDevice(int) override {}
     int currentDevice() const override { return 0; }

@@ -70,6 +70,7 @@ public:
     int trackPregapSectors() const override { return 0; }
     void AbortGrab() override { ++m_serial; }
     void QueryFreeDB(IFreeDBInformation2&, int) override {}
+    FreeDBDisc freeDBDisc() const override { return {}; }
 
     int TrackCount() const override { return static_cast<int>(m_sectors.size()); }
     void CurrentTrack(int index) override { m_track = index; }
@@ -98,6 +99,7 @@ public:
     void GrabMode(int) override {}
     void ErrorAction(int) override {}
     void ReadRetries(int) override {}
+    void setReadOffset(int) override {}
     void BeginRead() override {}
     void EndRead() override {}
     QByteArray ReadBlock(int count) override

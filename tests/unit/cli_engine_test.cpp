@@ -48,6 +48,28 @@ TEST(CliOptionsTest, ValuesInlineOrSeparate)
     EXPECT_FALSE(parseCliOptions({QStringLiteral("x"), QStringLiteral("--jobs1")}).error.isEmpty());
 }
 
+TEST(CliOptionsTest, ReadOffsetWithinThreeThousandSamplesEitherWay)
+{
+    const ParsedOptions parsed =
+        parseCliOptions({QStringLiteral("x"), QStringLiteral("--offset"), QStringLiteral("-30"),
+                         QStringLiteral("--verify"), QStringLiteral("--find-offset")});
+    ASSERT_TRUE(parsed.error.isEmpty()) << parsed.error.toStdString();
+    EXPECT_EQ(parsed.options.offset, -30);
+    EXPECT_TRUE(parsed.options.verify);
+    EXPECT_TRUE(parsed.options.findOffset);
+    EXPECT_TRUE(parsed.options.accurateRip);
+    EXPECT_EQ(
+        parseCliOptions({QStringLiteral("x"), QStringLiteral("--offset=3000")}).options.offset,
+        3000);
+    EXPECT_FALSE(parseCliOptions({QStringLiteral("x"), QStringLiteral("--no-accuraterip")})
+                     .options.accurateRip);
+    for (const char* bad : {"3001", "-3001", "6a", ""})
+        EXPECT_FALSE(parseCliOptions(
+                         {QStringLiteral("x"), QStringLiteral("--offset"), QLatin1StringView(bad)})
+                         .error.isEmpty())
+            << bad;
+}
+
 TEST(ProgressReporterTest, TerminalLineIsClearedAndShowsTheWholeRip)
 {
     QString out, err;

@@ -284,18 +284,21 @@ TEST_F(EncoderConfigurationTest, GrabOptionsPassTheStoredModeInOrder)
 {
     EXPECT_EQ(grabOptions(),
               (QStringList{QStringLiteral("GrabMode(1)"), QStringLiteral("ReadRetries(1)"),
-                           QStringLiteral("ErrorAction(0)")}));
+                           QStringLiteral("ErrorAction(0)"), QStringLiteral("setReadOffset(0)")}));
     set("Format", "mode", 3);
     set("Format", "retries", 20);
     set("Format", "stop", 2);
-    EXPECT_EQ(grabOptions(),
-              (QStringList{QStringLiteral("GrabMode(3)"), QStringLiteral("ReadRetries(20)"),
-                           QStringLiteral("ErrorAction(2)")}));
+    set("Main", "ReadOffset", -30);
+    EXPECT_EQ(
+        grabOptions(),
+        (QStringList{QStringLiteral("GrabMode(3)"), QStringLiteral("ReadRetries(20)"),
+                     QStringLiteral("ErrorAction(2)"), QStringLiteral("setReadOffset(-30)")}));
     set("Format", "mode", 4);
     set("Format", "stop", -1);
+    set("Main", "ReadOffset", 3001); // beyond any drive: no offset
     EXPECT_EQ(grabOptions(),
               (QStringList{QStringLiteral("GrabMode(1)"), QStringLiteral("ReadRetries(20)"),
-                           QStringLiteral("ErrorAction(0)")}));
+                           QStringLiteral("ErrorAction(0)"), QStringLiteral("setReadOffset(0)")}));
 }
 
 } // namespace

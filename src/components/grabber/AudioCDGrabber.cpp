@@ -1,5 +1,6 @@
 #include "AudioCDGrabber.h"
 
+#include "AccurateRipChecksum.h"
 #include "BlockReadAhead.h"
 #include "CdText.h"
 #include "DiscReading.h"
@@ -133,7 +134,8 @@ void TAudioCDGrabber2::TestRead()
 void TAudioCDGrabber2::startGrab(const TocTrack& track, IAudioFile2* file)
 {
     auto run = std::make_unique<GrabRun>();
-    run->worker = std::make_unique<GrabWorker>(currentDrive(), track, m_options, file, run->cancel);
+    run->worker = std::make_unique<GrabWorker>(currentDrive(), track, m_toc.placeOf(track),
+                                               m_options, file, run->cancel);
     run->thread.reset(new QThread);
     run->worker->moveToThread(run->thread.get());
     connect(run->thread.get(), &QThread::started, run->worker.get(), &GrabWorker::run);
@@ -329,16 +331,44 @@ void TAudioCDGrabber2::ReadRetries(int retries)
     m_options.retries = ReadOptions::retriesFromValue(retries);
 }
 
+void TAudioCDGrabber2::setReadOffset(int samples)
+{
+    m_options.offset = ReadOptions::offsetFromValue(samples);
+}
+
+OffsetChecksums TAudioCDGrabber2::readAtAllOffsets(int index, int margin)
+{
+    CurrentTrack(index);
+    const TocTrack track = trackToGrab();
+    const int sectors = (2 * margin + AccurateRipChecksum::FramesPerSector - 1) /
+                        AccurateRipChecksum::FramesPerSector;
+    // The track and margin frames either side: read from -margin, sectors longer.
+    TocTrack wider = track;
+    wider.sectorCount += sectors;
+    ReadOptions options = m_options;
+    options.offset = -margin;
+    const TrackPlace place = m_toc.placeOf(track);
+    TrackReader reader(currentDrive(), wider, place, options, ReadEvents{});
+    std::vector<std::int16_t> wide;
+    constexpr int SectorsPerRead = 75;
+    while (reader.readNext(SectorsPerRead, wide)) {
+    }
+    return OffsetChecksums(std::move(wide),
+                           qint64{track.sectorCount} * AccurateRipChecksum::FramesPerSector, margin,
+                           place.first, place.last);
+}
+
 void TAudioCDGrabber2::BeginRead()
 {
     ReadOptions plain = m_options;
     plain.mode = ReadMode::Burst;
     const Drive& drive = currentDrive();
     const TocTrack& track = currentTocTrack();
+    const TrackPlace place = m_toc.placeOf(track);
     auto makeReader = [&](const std::atomic<bool>& cancel) {
         ReadEvents events{[this](int retry, int sector) { emit OnGrabRetry(retry, sector); },
                           &cancel};
-        return std::make_unique<TrackReader>(drive, track, plain, std::move(events));
+        return std::make_unique<TrackReader>(drive, track, place, plain, std::move(events));
     };
     m_blockReader.reset();
     m_blockReader = std::make_unique<BlockReadAhead>(makeReader, ReadAheadSamples);

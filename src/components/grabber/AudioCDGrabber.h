@@ -12,6 +12,7 @@
 #include <memory>
 
 class BlockReadAhead;
+class OffsetChecksums;
 class IAudioFile2;
 class MediaWatcher;
 struct GrabRun;
@@ -76,6 +77,12 @@ public:
     void ErrorAction(int action) override;
     /// Values outside 0 .. 100 select 1.
     void ReadRetries(int retries) override;
+    void setReadOffset(int samples) override;
+
+    /// Reads the audio track index (0-based; it becomes the current one) once, in the grab mode,
+    /// with margin samples (at most 3000) either side, for its checksums at every offset within
+    /// ±margin. Waits for the read; throws ComponentError when it fails.
+    OffsetChecksums readAtAllOffsets(int index, int margin);
 
     /// Block reading in plain reads, whatever the grab mode; the error action applies. The
     /// track is read ahead on a thread of its own, so ReadBlock waits only for the first blocks.
@@ -98,7 +105,7 @@ public:
     void QueryFreeDB(IFreeDBInformation2& info, int mode) override;
     /// The disc of the last ReadDisc as a lookup sees it; the data session of an Enhanced CD
     /// image where a real drive reports it, after the gap between the sessions.
-    FreeDBDisc freeDBDisc() const;
+    FreeDBDisc freeDBDisc() const override;
 
     /// A disc image that cannot be read (a missing or unusable BIN, a cue sheet of another
     /// kind, a FIFO) is Empty here; driveProblem says why.

@@ -16,6 +16,16 @@ struct TocTrack
     int endSector() const { return firstSector + sectorCount; }
 };
 
+/// Where a track lies among the disc's audio tracks: what the read offset and the AccurateRip
+/// checksums need beyond the track itself.
+struct TrackPlace
+{
+    bool first = true;  // the disc's first audio track
+    bool last = true;   // its last audio track
+    int audioStart = 0; // LSN of the first audio sector; a shifted read finds silence before it
+    int audioEnd = 0;   // LSN after the last audio sector, and silence from there
+};
+
 /// The table of contents of the disc in a drive.
 struct DiscToc
 {
@@ -31,5 +41,16 @@ struct DiscToc
                 audio.append(track);
         }
         return audio;
+    }
+
+    /// The place of the audio track that starts at firstSector.
+    TrackPlace placeOf(const TocTrack& track) const
+    {
+        const QList<TocTrack> audio = audioTracks();
+        if (audio.isEmpty())
+            return {true, true, track.firstSector, track.endSector()};
+        return {audio.front().firstSector == track.firstSector,
+                audio.back().firstSector == track.firstSector, audio.front().firstSector,
+                audio.back().endSector()};
     }
 };

@@ -39,9 +39,12 @@ private:
 
 } // namespace
 
-GrabWorker::GrabWorker(const Drive& drive, const TocTrack& track, const ReadOptions& options,
-                       IAudioFile2* file, const std::atomic<bool>& cancel)
-    : m_drive(drive), m_track(track), m_options(options), m_file(file), m_cancel(cancel)
+GrabWorker::GrabWorker(const Drive& drive, const TocTrack& track, const TrackPlace& place,
+                       const ReadOptions& options, IAudioFile2* file,
+                       const std::atomic<bool>& cancel)
+    : m_drive(drive), m_track(track), m_place(place), m_options(options), m_file(file),
+      m_cancel(cancel), m_checksum(qint64{track.sectorCount} * AccurateRipChecksum::FramesPerSector,
+                                   place.first, place.last)
 {
 }
 
@@ -73,13 +76,15 @@ void GrabWorker::account(const std::vector<std::int16_t>& pcm)
                                      pcm.size() * sizeof(std::int16_t)));
     for (const std::int16_t sample : pcm)
         m_report.peak = std::max(m_report.peak, std::abs(int{sample}));
+    m_checksum.add(pcm);
+    m_report.accurateRip = m_checksum.sums();
 }
 
 void GrabWorker::grab()
 {
     ReadEvents events{[this](int retry, int sector) { emit this->retry(retry, sector); },
                       &m_cancel};
-    TrackReader reader(m_drive, m_track, m_options, std::move(events));
+    TrackReader reader(m_drive, m_track, m_place, m_options, std::move(events));
     ProgressGate gate;
     std::vector<std::int16_t> pcm;
     // The unreadable sectors are known also when a read stops at one.

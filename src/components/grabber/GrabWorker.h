@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AccurateRipChecksum.h"
 #include "DiscToc.h"
 #include "Drive.h"
 #include "ReadOptions.h"
@@ -22,8 +23,8 @@ class GrabWorker final : public QObject
     Q_DISABLE_COPY_MOVE(GrabWorker)
 public:
     /// file: null for a test read.
-    GrabWorker(const Drive& drive, const TocTrack& track, const ReadOptions& options,
-               IAudioFile2* file, const std::atomic<bool>& cancel);
+    GrabWorker(const Drive& drive, const TocTrack& track, const TrackPlace& place,
+               const ReadOptions& options, IAudioFile2* file, const std::atomic<bool>& cancel);
 
     void run();
 
@@ -39,8 +40,10 @@ private:
 
     Drive m_drive;
     TocTrack m_track;
+    TrackPlace m_place;
     ReadOptions m_options;
     IAudioFile2* m_file;
     const std::atomic<bool>& m_cancel;
     GrabReport m_report;
+    AccurateRipChecksum m_checksum;
 };

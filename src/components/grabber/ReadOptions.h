@@ -20,16 +20,22 @@ enum class SectorErrorAction {
 struct ReadOptions
 {
     static constexpr int MaxRetries = 100;
+    static constexpr int MaxOffset = 3000;
 
     ReadMode mode = ReadMode::Synch;
     int retries = 1; // further attempts at a sector after its first read fails
     SectorErrorAction errorAction = SectorErrorAction::Stop;
+    int offset = 0; // samples (stereo frames) the audio is shifted by: the drive's read offset
 
     static ReadMode modeFromValue(int value)
     {
         return value >= 0 && value <= 3 ? static_cast<ReadMode>(value) : ReadMode::Synch;
     }
     static int retriesFromValue(int value) { return value >= 0 && value <= MaxRetries ? value : 1; }
+    static int offsetFromValue(int value)
+    {
+        return value >= -MaxOffset && value <= MaxOffset ? value : 0;
+    }
     static SectorErrorAction errorActionFromValue(int value)
     {
         return value >= 0 && value <= 2 ? static_cast<SectorErrorAction>(value)

@@ -1,5 +1,7 @@
 #include "cli/ProgressReporter.h"
 
+#include "components/lookup/AccurateRip.h"
+
 #include <QFileInfo>
 
 #include <cmath>
@@ -164,6 +166,8 @@ void ProgressReporter::summary(const std::vector<RipTrack>& tracks, double wallS
     endBar();
     double audioSeconds = 0;
     int done = 0;
+    const QString noAnswer = accurateRipVerdictText(std::nullopt);
+    bool unchecked = false;
     m_out << "\nSummary:\n";
     for (const RipTrack& track : tracks) {
         if (track.state == RipTrack::State::Done) {
@@ -180,7 +184,10 @@ void ProgressReporter::summary(const std::vector<RipTrack>& tracks, double wallS
                              .arg(track.record.test->crc, 8, 16, QLatin1Char('0'));
             else if (!track.record.error.isEmpty())
                 m_out << QStringLiteral("      %1\n").arg(printable(track.record.error));
-            if (!track.record.accurateRip.isEmpty())
+            // A database that gave no answer is said once, after the tracks.
+            if (track.record.accurateRip == noAnswer)
+                unchecked = true;
+            else if (!track.record.accurateRip.isEmpty())
                 m_out << QStringLiteral("      AccurateRip: %1\n").arg(track.record.accurateRip);
             if (!track.record.readPath.isEmpty())
                 m_out << QStringLiteral("      read: %1\n").arg(track.record.readPath);
@@ -190,6 +197,8 @@ void ProgressReporter::summary(const std::vector<RipTrack>& tracks, double wallS
                          .arg(printable(track.error));
         }
     }
+    if (unchecked)
+        m_out << QStringLiteral("AccurateRip: %1\n").arg(noAnswer);
     const double speed = wallSeconds > 0 ? audioSeconds / wallSeconds : 0;
     m_out << QStringLiteral("%1 of %2 tracks, %3 s of audio in %4 s (%5x real time)\n")
                  .arg(done)

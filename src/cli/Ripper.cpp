@@ -245,8 +245,7 @@ std::optional<AccurateRipVerdict> Ripper::judgeCopy(RipTrack& track)
         return std::nullopt;
     const auto verdict =
         judgeAccurateRip(*m_accurateRip, track.number - 1, track.record.copy->accurateRip);
-    track.record.accurateRip =
-        verdict ? verdict->text() : QStringLiteral("not checked: the database gave no answer");
+    track.record.accurateRip = accurateRipVerdictText(verdict);
     return verdict;
 }
 

@@ -233,8 +233,7 @@ std::optional<AccurateRipVerdict> Tfm_main::judgeRow(int row, RipTrackRecord& en
     if (!m_accurateRip || !entry.copy || !m_converting)
         return std::nullopt;
     const auto verdict = judgeAccurateRip(*m_accurateRip, row, entry.copy->accurateRip);
-    entry.accurateRip =
-        verdict ? verdict->text() : QStringLiteral("not checked: the database gave no answer");
+    entry.accurateRip = accurateRipVerdictText(verdict);
     if (QTreeWidgetItem* item = m_lv->topLevelItem(row))
         item->setToolTip(StatusColumn, QStringLiteral("AccurateRip: ") + entry.accurateRip);
     return verdict;

@@ -404,9 +404,13 @@ TEST_F(AccurateRipTest, VerifiedRipReadsAgainOnlyTheTracksTheDatabaseDoesNotConf
 
     // The database out of reach: every track takes the paranoid path.
     useServer(QStringLiteral("http://127.0.0.1:1"));
+    RunResult outOfReach;
     const QString unreachable =
-        ripToWav(image, QStringLiteral("unreachable"), {QStringLiteral("--verify")});
+        ripToWav(image, QStringLiteral("unreachable"), {QStringLiteral("--verify")}, &outOfReach);
     EXPECT_TRUE(contains(unreachable, QStringLiteral("the database could not be asked")));
+    // The summary says it once, not once per track.
+    EXPECT_EQ(outOfReach.out.count(QStringLiteral("AccurateRip: not checked")), 1)
+        << outOfReach.out.toStdString();
     EXPECT_EQ(
         linesWith(unreachable, QStringLiteral("Read: Burst, not confirmed by AccurateRip; read "
                                               "again in Paranoid mode"))

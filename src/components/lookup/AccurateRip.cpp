@@ -234,6 +234,11 @@ std::optional<AccurateRipVerdict> judgeAccurateRip(const AccurateRipAnswer& answ
     return AccurateRipVerdict{AccurateRipVerdict::Kind::NotAccurate, best, 0};
 }
 
+QString accurateRipVerdictText(const std::optional<AccurateRipVerdict>& verdict)
+{
+    return verdict ? verdict->text() : QStringLiteral("not checked: the database gave no answer");
+}
+
 QString accurateRipChecksumText(quint32 checksum)
 {
     return hex8(checksum).toUpper();

@@ -95,5 +95,9 @@ struct AccurateRipVerdict
 std::optional<AccurateRipVerdict> judgeAccurateRip(const AccurateRipAnswer& answer, int index,
                                                    const AccurateRipSums& sums);
 
+/// The verdict's text, or the text for a track that was not checked because the database gave
+/// no answer.
+QString accurateRipVerdictText(const std::optional<AccurateRipVerdict>& verdict);
+
 /// A checksum as the log writes it: 8 upper-case hexadecimal digits.
 QString accurateRipChecksumText(quint32 checksum);

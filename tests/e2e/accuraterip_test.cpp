@@ -3,6 +3,7 @@
 #include "support/MediaProbe.h"
 
 #include <QRegularExpression>
+#include <QTcpServer>
 
 namespace {
 
@@ -340,6 +341,16 @@ TEST_F(AccurateRipTest, PressingsMismatchesAndTruncatedFilesAreJudgedApart)
     putDatabase(ids, mixed);
     EXPECT_TRUE(contains(ripToWav(image, QStringLiteral("mixed")),
                          QStringLiteral("rejected: entry 2 is of another disc")));
+
+    // A server that takes the connection and never answers holds the rip only for the time-out
+    // (the kernel accepts the connection; the listener never reads or writes).
+    QTcpServer mute;
+    ASSERT_TRUE(mute.listen(QHostAddress::LocalHost));
+    useServer(QStringLiteral("http://127.0.0.1:%1").arg(mute.serverPort()));
+    const QString silent = ripToWav(image, QStringLiteral("silent"));
+    EXPECT_TRUE(contains(silent, QStringLiteral("the database could not be asked: no answer in "
+                                                "time")));
+    EXPECT_EQ(QDir(path(QStringLiteral("silent"))).entryList({QStringLiteral("*.wav")}).size(), 3);
 }
 
 // Images read as drives with read offsets of +6 and -30 samples would: --find-offset finds the

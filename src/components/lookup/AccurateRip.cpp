@@ -1,6 +1,8 @@
 #include "components/lookup/AccurateRip.h"
 
+#include "components/lookup/BoundedFetch.h"
 #include "components/lookup/CddbProtocol.h"
+#include "components/lookup/LookupSettings.h"
 #include "settings/SettingsFile.h"
 
 #include <QCoreApplication>
@@ -20,8 +22,6 @@ constexpr int HeaderBytes = 13;
 constexpr int TrackBytes = 9;
 // A disc has at most 99 tracks; a file with more pressings than any disc has had is no answer.
 constexpr qsizetype MaxFileBytes = 1024 * 1024;
-constexpr int DefaultTimeout = 10000;
-constexpr int MaxTimeout = 10 * 60 * 1000;
 
 QString hex8(quint32 value)
 {
@@ -41,20 +41,24 @@ AccurateRipAnswer rejected(const AccurateRipDiscId& disc, const QString& why)
     return {AccurateRipAnswer::Status::Rejected, disc, {}, why};
 }
 
-QUrl serverUrl(const SettingsFile& settings)
+// What a finished request says of the disc. A 404 means the database does not know it.
+AccurateRipAnswer answerOf(const BoundedFetch::Result& result, const AccurateRipDiscId& disc)
 {
-    QUrl url(settings.read(Keys::AccurateRip::Server).trimmed());
-    if (!url.isValid() || url.host().isEmpty() ||
-        (url.scheme() != u"http" && url.scheme() != u"https"))
-        url = QUrl(QLatin1StringView(Keys::AccurateRip::Server.def));
-    return url;
-}
-
-int timeoutSetting(const SettingsFile& settings)
-{
-    bool ok = false;
-    const int value = settings.read(Keys::Freedb::Timeout).trimmed().toInt(&ok);
-    return ok && value > 0 && value <= MaxTimeout ? value : DefaultTimeout;
+    if (result.tooLarge)
+        return rejected(disc, QStringLiteral("the file is larger than %1 bytes").arg(MaxFileBytes));
+    if (result.timedOut)
+        return {AccurateRipAnswer::Status::Failed, disc, {}, QStringLiteral("no answer in time")};
+    const int code = result.reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (code == 404)
+        return {AccurateRipAnswer::Status::Unknown, disc, {}, {}};
+    if (result.reply->error() != QNetworkReply::NoError)
+        return {AccurateRipAnswer::Status::Failed, disc, {}, result.reply->errorString()};
+    if (code != 200)
+        return {AccurateRipAnswer::Status::Failed,
+                disc,
+                {},
+                QStringLiteral("the server answered %1").arg(code)};
+    return parseAccurateRipFile(result.body, disc);
 }
 
 } // namespace
@@ -145,47 +149,24 @@ AccurateRipAnswer parseAccurateRipFile(const QByteArray& bytes, const AccurateRi
 AccurateRipAnswer fetchAccurateRip(const QString& settingsPath, const AccurateRipDiscId& disc)
 {
     const SettingsFile settings(settingsPath);
-    QUrl url = serverUrl(settings);
-    QString base = url.path();
-    while (base.endsWith(u'/'))
-        base.chop(1);
-    url.setPath(base + disc.path());
+    QUrl url =
+        httpServerSetting(settings.read(Keys::AccurateRip::Server), Keys::AccurateRip::Server.def);
+    url.setPath(url.path() + disc.path());
     QNetworkRequest request(url);
-    request.setTransferTimeout(timeoutSetting(settings));
     request.setHeader(QNetworkRequest::UserAgentHeader,
                       QString(QCoreApplication::applicationName() + u'/' +
                               QCoreApplication::applicationVersion()));
     QNetworkAccessManager network;
-    QNetworkReply* reply = network.get(request); // owned by network
-    QByteArray body;
-    bool tooLarge = false;
+    BoundedFetch fetch;
+    AccurateRipAnswer answer;
     QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
-        // A file larger than any real one is not read to its end.
-        if (body.size() + reply->bytesAvailable() > MaxFileBytes) {
-            tooLarge = true;
-            reply->abort();
-            return;
-        }
-        body += reply->readAll();
-    });
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    if (!reply->isFinished())
-        loop.exec();
-    body += reply->readAll();
-    const int code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (tooLarge)
-        return rejected(disc, QStringLiteral("the file is larger than %1 bytes").arg(MaxFileBytes));
-    if (code == 404)
-        return {AccurateRipAnswer::Status::Unknown, disc, {}, {}};
-    if (reply->error() != QNetworkReply::NoError)
-        return {AccurateRipAnswer::Status::Failed, disc, {}, reply->errorString()};
-    if (code != 200)
-        return {AccurateRipAnswer::Status::Failed,
-                disc,
-                {},
-                QStringLiteral("the server answered %1").arg(code)};
-    return parseAccurateRipFile(body, disc);
+    fetch.start(network, request, MaxFileBytes, lookupTimeout(settings),
+                [&](const BoundedFetch::Result& result) {
+                    answer = answerOf(result, disc);
+                    loop.quit();
+                });
+    loop.exec();
+    return answer;
 }
 
 QString AccurateRipVerdict::text() const

@@ -1,6 +1,7 @@
 #include "components/lookup/MusicBrainzInformation.h"
 
 #include "base/CoverImage.h"
+#include "components/lookup/LookupSettings.h"
 #include "settings/SettingsFile.h"
 
 #include <QCoreApplication>
@@ -12,33 +13,10 @@
 
 namespace {
 
-constexpr int DefaultTimeout = 10000;
-constexpr int MaxTimeout = 10 * 60 * 1000;
 // A disc's answer lists its releases; even a disc in hundreds of them stays below this.
 constexpr qsizetype MaxAnswerBytes = 4 * 1024 * 1024;
 constexpr int MaxRetryAfterSeconds = 10;
 const QLatin1StringView Includes("artist-credits+recordings+release-groups+genres+labels");
-
-int timeoutSetting(const QString& text)
-{
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok);
-    return ok && value > 0 && value <= MaxTimeout ? value : DefaultTimeout;
-}
-
-// A server address without a trailing '/'; only http and https are taken.
-QUrl serverSetting(const QString& text, const char* def)
-{
-    QUrl url(text.trimmed());
-    if (!url.isValid() || url.host().isEmpty() ||
-        (url.scheme() != u"https" && url.scheme() != u"http"))
-        url = QUrl(QLatin1StringView(def));
-    QString path = url.path();
-    while (path.endsWith(u'/'))
-        path.chop(1);
-    url.setPath(path);
-    return url;
-}
 
 // Milliseconds since the last request of this process: the service allows one a second from a
 // client, whichever lookup object sends it.
@@ -59,11 +37,12 @@ MusicBrainzInformation::Settings MusicBrainzInformation::readSettings() const
 {
     const SettingsFile file(m_settingsPath);
     Settings s;
-    s.server = serverSetting(file.read(Keys::MusicBrainz::Server), Keys::MusicBrainz::Server.def);
-    s.coverServer = serverSetting(file.read(Keys::MusicBrainz::CoverServer),
-                                  Keys::MusicBrainz::CoverServer.def);
+    s.server =
+        httpServerSetting(file.read(Keys::MusicBrainz::Server), Keys::MusicBrainz::Server.def);
+    s.coverServer = httpServerSetting(file.read(Keys::MusicBrainz::CoverServer),
+                                      Keys::MusicBrainz::CoverServer.def);
     s.coverArt = file.read(Keys::MusicBrainz::CoverArt);
-    s.timeout = timeoutSetting(file.read(Keys::Freedb::Timeout));
+    s.timeout = lookupTimeout(file);
     s.contact = file.read(Keys::Freedb::Email).trimmed();
     s.contact.removeIf([](QChar c) { return c.unicode() < 32 || c == u'(' || c == u')'; });
     if (s.contact.isEmpty())

@@ -1,25 +1,8 @@
 #include "components/lookup/QueuedLookup.h"
 
-#include <QNetworkReply>
-#include <QNetworkRequest>
+#include <QTimer>
 
-QueuedLookup::QueuedLookup(QObject* parent) : IFreeDBInformation2(parent)
-{
-    m_deadline.setSingleShot(true);
-    connect(&m_deadline, &QTimer::timeout, this, [this] {
-        m_timedOut = true;
-        if (m_reply)
-            m_reply->abort();
-    });
-}
-
-QueuedLookup::~QueuedLookup()
-{
-    if (m_reply) {
-        m_reply->disconnect(this);
-        m_reply->abort();
-    }
-}
+QueuedLookup::QueuedLookup(QObject* parent) : IFreeDBInformation2(parent) {}
 
 void QueuedLookup::query(const FreeDBDisc& disc)
 {
@@ -46,30 +29,7 @@ void QueuedLookup::finish(int result)
 }
 
 void QueuedLookup::fetch(const QNetworkRequest& request, qsizetype maxBytes, int timeoutMs,
-                         FetchHandler handler)
+                         BoundedFetch::Handler handler)
 {
-    m_received.clear();
-    m_tooLarge = m_timedOut = false;
-    QNetworkReply* reply = m_network.get(request);
-    m_reply = reply;
-    connect(reply, &QNetworkReply::readyRead, this, [this, reply, maxBytes] {
-        // Only so much is read; an answer larger than any that makes sense is not one.
-        if (m_received.size() + reply->bytesAvailable() > maxBytes) {
-            m_tooLarge = true;
-            reply->abort();
-            return;
-        }
-        m_received += reply->readAll();
-    });
-    connect(reply, &QNetworkReply::finished, this, [this, reply, handler = std::move(handler)] {
-        m_deadline.stop();
-        reply->deleteLater();
-        m_reply = nullptr;
-        Fetched fetched{reply, {}, m_tooLarge, m_timedOut};
-        if (!m_tooLarge && !m_timedOut)
-            fetched.body = m_received + reply->readAll();
-        m_received.clear();
-        handler(fetched);
-    });
-    m_deadline.start(timeoutMs);
+    m_fetch.start(m_network, request, maxBytes, timeoutMs, std::move(handler));
 }

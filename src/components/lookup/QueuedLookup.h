@@ -1,17 +1,10 @@
 #pragma once
 
 #include "components/IFreeDBInformation2.h"
+#include "components/lookup/BoundedFetch.h"
 
-#include <QByteArray>
 #include <QList>
 #include <QNetworkAccessManager>
-#include <QPointer>
-#include <QTimer>
-
-#include <functional>
-
-class QNetworkReply;
-class QNetworkRequest;
 
 /// What the lookups over HTTP share: discs are looked up one after another in the order asked,
 /// and each lookup sends one request at a time, read up to a size and within a deadline over
@@ -22,23 +15,12 @@ class QueuedLookup : public IFreeDBInformation2
     Q_DISABLE_COPY_MOVE(QueuedLookup)
 public:
     explicit QueuedLookup(QObject* parent = nullptr);
-    /// A request still running is aborted; its answer reaches nobody.
-    ~QueuedLookup() override;
 
     /// Returns at once; the lookup starts from the event loop once those before it have ended.
     void query(const FreeDBDisc& disc) final;
 
 protected:
-    /// The end of a request: its reply (deleted later), and the body when the request neither
-    /// grew past its size nor ran past its deadline.
-    struct Fetched
-    {
-        QNetworkReply* reply = nullptr;
-        QByteArray body;
-        bool tooLarge = false;
-        bool timedOut = false;
-    };
-    using FetchHandler = std::function<void(const Fetched&)>;
+    using Fetched = BoundedFetch::Result;
 
     /// Starts the lookup of one disc; it ends with finish().
     virtual void lookUp(const FreeDBDisc& disc) = 0;
@@ -46,18 +28,14 @@ protected:
     /// so the next lookup's statuses follow these.
     void finish(int status);
     void fetch(const QNetworkRequest& request, qsizetype maxBytes, int timeoutMs,
-               FetchHandler handler);
+               BoundedFetch::Handler handler);
     QNetworkAccessManager& network() { return m_network; }
 
 private:
     void startNext();
 
     QNetworkAccessManager m_network;
+    BoundedFetch m_fetch; // goes before the network: a running request is aborted first
     QList<FreeDBDisc> m_queue;
     bool m_busy = false;
-    QPointer<QNetworkReply> m_reply;
-    QByteArray m_received;
-    QTimer m_deadline;
-    bool m_tooLarge = false;
-    bool m_timedOut = false;
 };

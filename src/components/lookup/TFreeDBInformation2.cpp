@@ -1,6 +1,7 @@
 #include "components/lookup/TFreeDBInformation2.h"
 
 #include "components/lookup/LocalFreeDB.h"
+#include "components/lookup/LookupSettings.h"
 #include "settings/FreedbSites.h"
 #include "settings/Locations.h"
 #include "settings/SettingsFile.h"
@@ -15,8 +16,6 @@
 namespace {
 
 constexpr int DefaultPort = 80;
-constexpr int DefaultTimeout = 10000;
-constexpr int MaxTimeout = 10 * 60 * 1000;
 
 int numberSetting(const QString& text, int def, int max)
 {
@@ -58,7 +57,7 @@ TFreeDBInformation2::Settings TFreeDBInformation2::readSettings() const
     s.host = QLatin1StringView(site.host);
     s.path = QLatin1StringView(site.path);
     s.port = numberSetting(file.read(Keys::Freedb::Port), DefaultPort, 65535);
-    s.timeout = numberSetting(file.read(Keys::Freedb::Timeout), DefaultTimeout, MaxTimeout);
+    s.timeout = lookupTimeout(file);
     s.proxy = file.read(Keys::Freedb::Proxy).trimmed();
     s.email = file.read(Keys::Freedb::Email).trimmed();
     return s;

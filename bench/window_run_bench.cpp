@@ -13,8 +13,8 @@
 #include "components/audiofile/TAudioFile2.h"
 #include "components/audiofile/TAudioFile2LameEnc.h"
 #include "components/grabber/AudioCDGrabber.h"
+#include "gui/MainWindow.h"
 #include "settings/SettingsFile.h"
-#include "shell/MainWindow.h"
 
 #include <QApplication>
 #include <QDir>

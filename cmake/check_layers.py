@@ -1,16 +1,23 @@
 #!/usr/bin/env python3
-"""Fails when a source file includes a header of a target that its own target does not link.
+"""Checks the layering of the sources:
+
+- a source file includes only headers of its own target and of the targets that it links;
+- every source file belongs to the target of its folder (each folder is one target's);
+- only the window program's folder ("gui") includes widget headers (those of QtWidgets).
 
 The manifest (written by CMake at generation) names every target of the program with its
-sources and the project's libraries it links; a header belongs to the target that lists it.
-Usage: check_layers.py MANIFEST SOURCE_ROOT
+folder, its sources and the project's libraries it links; a header belongs to the target that
+lists it.
+Usage: check_layers.py MANIFEST SOURCE_ROOT [QT_INCLUDE_DIR...]
 """
 import os
 import re
 import sys
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)
+SYSTEM_INCLUDE = re.compile(r'^\s*#\s*include\s+<([^>]+)>', re.MULTILINE)
 NOT_A_LAYER = {"tunecrest_flags"}
+WIDGET_FOLDER = "gui"
 
 
 def read_manifest(path, root):
@@ -22,10 +29,14 @@ def read_manifest(path, root):
             items = [v for v in value.split(";") if v]
             if key == "target":
                 current = value
-                targets[current] = {"sources": [], "links": []}
+                targets[current] = {"sources": [], "links": [], "folder": ""}
+            elif key == "folder":
+                targets[current]["folder"] = os.path.normpath(value)
             elif key == "sources":
                 for source in items:
-                    full = os.path.normpath(os.path.join(root, source))
+                    full = os.path.normpath(os.path.join(root, targets[current]["folder"], source))
+                    if os.path.isabs(source):
+                        full = os.path.normpath(source)
                     if not full.startswith(root + os.sep):
                         continue  # generated files
                     targets[current]["sources"].append(full)
@@ -33,6 +44,19 @@ def read_manifest(path, root):
             elif key == "links":
                 targets[current]["links"] = [l for l in items if l not in NOT_A_LAYER]
     return targets, owner
+
+
+def widget_headers(include_dirs):
+    """The names a widget header is included by: <QWidget>, <QtWidgets/QWidget>, <qwidget.h>."""
+    names = set()
+    for folder in include_dirs:
+        if os.path.basename(os.path.normpath(folder)) != "QtWidgets" or not os.path.isdir(folder):
+            continue
+        for name in os.listdir(folder):
+            names.add(name)
+            names.add("QtWidgets/" + name)
+        names.add("QtWidgets")
+    return names
 
 
 def reachable(targets, start):
@@ -53,26 +77,39 @@ def resolve(include, source, root):
     return None
 
 
-def check(targets, owner, root):
+def check_source(source, target, entry, allowed, owner, widgets, root):
+    problems = []
+    rel = os.path.relpath(source, root)
+    folder = os.path.dirname(rel)
+    if folder != entry["folder"]:
+        problems.append(f"{rel} belongs to {target}, whose folder is {entry['folder']}")
+    with open(source, encoding="utf-8") as text:
+        content = text.read()
+    for include in INCLUDE.findall(content):
+        header = resolve(include, source, root)
+        if header is None or not header.startswith(root + os.sep):
+            continue
+        used = owner.get(header)
+        if used is None:
+            problems.append(f"{rel} includes {include}, which no target lists")
+        elif used not in allowed:
+            problems.append(f"{rel} ({target}) includes {include} of {used}, "
+                            f"which {target} does not link")
+    if entry["folder"].split(os.sep)[0] != WIDGET_FOLDER:
+        for include in SYSTEM_INCLUDE.findall(content):
+            if include in widgets:
+                problems.append(f"{rel} ({target}) includes the widget header {include}; "
+                                f"only {WIDGET_FOLDER}/ has widgets")
+    return problems
+
+
+def check(targets, owner, root, widgets):
     problems = []
     for target, entry in targets.items():
         allowed = reachable(targets, target)
         for source in entry["sources"]:
-            if not os.path.isfile(source):
-                continue
-            with open(source, encoding="utf-8") as text:
-                includes = INCLUDE.findall(text.read())
-            for include in includes:
-                header = resolve(include, source, root)
-                if header is None or not header.startswith(root + os.sep):
-                    continue
-                rel = os.path.relpath(source, root)
-                used = owner.get(header)
-                if used is None:
-                    problems.append(f"{rel} includes {include}, which no target lists")
-                elif used not in allowed:
-                    problems.append(f"{rel} ({target}) includes {include} of {used}, "
-                                    f"which {target} does not link")
+            if os.path.isfile(source):
+                problems += check_source(source, target, entry, allowed, owner, widgets, root)
     for folder, _, files in os.walk(root):
         for name in files:
             full = os.path.join(folder, name)
@@ -84,7 +121,11 @@ def check(targets, owner, root):
 def main():
     root = os.path.normpath(os.path.abspath(sys.argv[2]))
     targets, owner = read_manifest(sys.argv[1], root)
-    problems = check(targets, owner, root)
+    widgets = widget_headers(sys.argv[3:])
+    if not widgets:
+        print("no QtWidgets include folder given: the widget headers cannot be told")
+        return 1
+    problems = check(targets, owner, root, widgets)
     for problem in problems:
         print(problem)
     if problems:

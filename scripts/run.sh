@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 BUILD=${BUILD_DIR:-build}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$BUILD"
+cmake --build "$BUILD" --target tunecrest tunecrest-rip sample_disc
 
 # Without a CD drive the bundled sample disc stands in, as an image drive.
 export TUNECREST_IMAGE_DRIVES="${TUNECREST_IMAGE_DRIVES:-$PWD/$BUILD/sample/TunecrestSampler.cue}"

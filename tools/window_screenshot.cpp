@@ -5,10 +5,10 @@
 #include "components/audiofile/TAudioFile2LameEnc.h"
 #include "components/grabber/AudioCDGrabber.h"
 #include "components/player/TAudioPlayer2.h"
-#include "components/skin/SkinLocation.h"
-#include "components/skin/TSkin.h"
-#include "shell/Prompter.h"
-#include "shell/Windows.h"
+#include "gui/SkinLocation.h"
+#include "gui/TSkin.h"
+#include "gui/Prompter.h"
+#include "gui/Windows.h"
 
 #include <QApplication>
 #include <QPixmap>

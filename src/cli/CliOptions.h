@@ -8,6 +8,15 @@
 
 #include <optional>
 
+/// Exit codes of tunecrest-rip.
+namespace ExitCode {
+inline constexpr int Ok = 0;
+inline constexpr int TrackFailed = 1; // also: an error that stopped the whole rip
+inline constexpr int Usage = 2;
+inline constexpr int NoDisc = 3;
+inline constexpr int Interrupted = 130;
+} // namespace ExitCode
+
 /// What the command line asks for.
 struct CliOptions
 {

@@ -1,7 +1,7 @@
 #include "cli/DiscLookup.h"
 
-#include "components/IAudioCDGrabber2.h"
-#include "components/IFreeDBInformation2.h"
+#include "base/IAudioCDGrabber2.h"
+#include "base/IFreeDBInformation2.h"
 #include "components/lookup/FreeDBLog.h"
 
 #include <QEventLoop>

@@ -70,7 +70,7 @@ void ProgressReporter::setOutputClosedHandler(std::function<void()> handler)
 
 QString ProgressReporter::label(const RipTrack& track) const
 {
-    return QStringLiteral("Track %1 \"%2\"").arg(track.number, 2).arg(printable(track.row.caption));
+    return QStringLiteral("Track %1 \"%2\"").arg(track.number, 2).arg(printable(track.caption));
 }
 
 void ProgressReporter::flush()
@@ -172,7 +172,7 @@ void ProgressReporter::summary(const std::vector<RipTrack>& tracks, double wallS
     for (const RipTrack& track : tracks) {
         if (track.state == RipTrack::State::Done) {
             ++done;
-            audioSeconds += track.row.seconds();
+            audioSeconds += track.seconds();
             m_out << QStringLiteral("  %1  %2  %3 s  %4\n")
                          .arg(track.number, 2)
                          .arg(formatSize(track.size), 9)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/Ripper.h"
+#include "rip/RipEngine.h"
 
 #include <QTextStream>
 

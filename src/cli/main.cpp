@@ -1,20 +1,19 @@
+#include "base/ComponentError.h"
+#include "base/IAudioCDGrabber2.h"
 #include "cli/CliOptions.h"
 #include "cli/DiscLookup.h"
 #include "cli/FindOffset.h"
 #include "cli/ProgressReporter.h"
-#include "cli/QueuedAudioFile.h"
 #include "cli/Ripper.h"
 #include "cli/SignalWatcher.h"
-#include "cli/SpoolFile.h"
-#include "components/ComponentError.h"
-#include "components/IAudioCDGrabber2.h"
+#include "components/audiofile/QueuedAudioFile.h"
+#include "components/audiofile/SpoolFile.h"
 #include "components/audiofile/TAudioFile2.h"
 #include "components/audiofile/TAudioFile2LameEnc.h"
 #include "components/grabber/AccurateRipChecksum.h"
 #include "components/grabber/AudioCDGrabber.h"
 #include "components/grabber/ReadHeap.h"
 #include "components/lookup/AccurateRip.h"
-#include "components/lookup/CddbProtocol.h"
 #include "components/lookup/LookupChain.h"
 #include "components/lookup/MusicBrainzInformation.h"
 #include "components/lookup/TFreeDBInformation2.h"
@@ -265,12 +264,6 @@ int rip(const CliOptions& options)
         return fail(ExitCode::Usage,
                     QStringLiteral("--find-offset needs AccurateRip, which --no-accuraterip "
                                    "turns off"));
-    // The stored choice gives way to --no-accuraterip: a verified rip needs the database.
-    const bool verify =
-        options.verify || (options.accurateRip && settings.read(Keys::Main::Verify));
-    constexpr int Burst = 0;
-    if (verify)
-        grabber.GrabMode(Burst);
     try {
         grabber.ReadDisc();
     } catch (const ComponentError& e) {
@@ -296,13 +289,11 @@ int rip(const CliOptions& options)
                   {[] { return std::make_unique<TAudioFile2>(); },
                    [] { return std::make_unique<TAudioFile2LameEnc>(); }},
                   reporter, spool);
-    ripper.setDiscId(Cddb::discIdText(Cddb::discId(grabber.freeDBDisc())));
-    // A verified rip needs the database's word on every track; else it is asked when enabled.
-    if (verify || (options.accurateRip && settings.read(Keys::AccurateRip::Enabled)))
-        ripper.setAccurateRip(askAccurateRip(settingsPath, options, grabber), verify);
-    const QString problem = ripper.prepare();
-    if (!problem.isEmpty())
-        return fail(ExitCode::Usage, problem);
+    try {
+        ripper.prepare();
+    } catch (const ComponentError& e) {
+        return fail(ExitCode::Usage, e.message());
+    }
     if (entry)
         ripper.setLookedUpEntry(*entry);
     SignalWatcher interrupts;

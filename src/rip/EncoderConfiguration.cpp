@@ -1,8 +1,8 @@
 #include "rip/EncoderConfiguration.h"
 
-#include "components/IAudioCDGrabber2.h"
-#include "components/IAudioFile2.h"
-#include "components/IAudioFile2LameEnc.h"
+#include "base/IAudioCDGrabber2.h"
+#include "base/IAudioFile2.h"
+#include "base/IAudioFile2LameEnc.h"
 #include "rip/EncoderTables.h"
 #include "settings/SettingsFile.h"
 
@@ -207,7 +207,7 @@ StoredGrabOptions storedGrabOptions(const SettingsFile& settings)
     const Keys::IntKey retries{Keys::Format::Section, Keys::Format::Retries, 1};
     // An offset beyond what any drive has is a typing error: no offset is safer than it.
     const int offset = settings.read(Keys::Main::ReadOffset);
-    return {position(settings, mode, GrabModes), settings.read(retries),
+    return {readModeFromValue(position(settings, mode, GrabModes)), settings.read(retries),
             position(settings, Keys::Format::Stop, ErrorActions),
             std::abs(offset) <= MaxReadOffset ? offset : 0};
 }
@@ -215,7 +215,7 @@ StoredGrabOptions storedGrabOptions(const SettingsFile& settings)
 void applyGrabOptions(const SettingsFile& settings, IAudioCDGrabber2& grabber)
 {
     const StoredGrabOptions options = storedGrabOptions(settings);
-    grabber.GrabMode(options.mode);
+    grabber.GrabMode(readModeValue(options.mode));
     grabber.ReadRetries(options.retries);
     grabber.ErrorAction(options.errorAction);
     grabber.setReadOffset(options.offset);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/ReadMode.h"
 #include "rip/OutputFormatNumber.h"
 
 #include <QString>
@@ -28,7 +29,7 @@ inline constexpr int MaxReadOffset = 3000;
 
 struct StoredGrabOptions
 {
-    int mode = 1;
+    ReadMode mode = ReadMode::Synch;
     int retries = 1;
     int errorAction = 0;
     int offset = 0;

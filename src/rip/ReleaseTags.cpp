@@ -1,5 +1,7 @@
 #include "rip/ReleaseTags.h"
 
+#include "base/ComponentError.h"
+
 #include "base/CoverImage.h"
 
 #include <QDir>
@@ -55,15 +57,18 @@ QString saveCover(const FreeDBEntry& entry, const QString& folder)
     const QString path = QDir(folder).filePath(QStringLiteral("cover") + coverImageExtension(type));
     QFile file(path);
     // NewOnly: a file of that name, whoever made it, is kept as it is.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return QFile::exists(path) ? QString()
-                                   : QStringLiteral("The cover could not be saved as %1: %2")
-                                         .arg(path, file.errorString());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        if (QFile::exists(path))
+            return {};
+        throw ComponentError(
+            QStringLiteral("The cover could not be saved as %1: %2").arg(path, file.errorString()));
+    }
     if (file.write(entry.cover) != entry.cover.size() || !file.flush()) {
         const QString error = file.errorString();
         file.close();
         file.remove();
-        return QStringLiteral("The cover could not be saved as %1: %2").arg(path, error);
+        throw ComponentError(
+            QStringLiteral("The cover could not be saved as %1: %2").arg(path, error));
     }
     return QStringLiteral("The cover was saved as %1.").arg(path);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "components/IFreeDBInformation2.h"
+#include "base/IFreeDBInformation2.h"
 #include "rip/TagRecord.h"
 
 #include <QString>
@@ -11,6 +11,6 @@
 void addEntryTags(TagRecord& tag, const FreeDBEntry& entry, int audioIndex, bool embedCover);
 
 /// Saves the entry's front cover in folder as "cover.jpg" or "cover.png" (by its content),
-/// unless a file of that name is there already. Returns a line for the log: what was saved, or
-/// why nothing was; empty when the entry has no cover.
+/// unless a file of that name is there already. Returns a line for the log saying what was
+/// saved; empty when nothing was to be saved. Throws ComponentError when it cannot be written.
 QString saveCover(const FreeDBEntry& entry, const QString& folder);

@@ -1,6 +1,6 @@
 #include "rip/RipLog.h"
 
-#include "components/ComponentError.h"
+#include "base/ComponentError.h"
 #include "rip/EncoderConfiguration.h"
 #include "rip/OutputNaming.h"
 #include "rip/TrackFile.h"
@@ -141,7 +141,6 @@ QString summaryLine(const RipRecord& rip)
     return line + u'.';
 }
 
-const char* const ReadModes[] = {"Burst", "Synch", "Secure", "Paranoid"};
 const char* const ErrorActionNames[] = {"Stop", "Silence", "Cut"};
 
 QString driveText(const IAudioCDGrabber2& grabber)
@@ -195,7 +194,7 @@ RipRecord beginRipRecord(const SettingsFile& settings, IAudioCDGrabber2& grabber
     rip.date = QDateTime::currentDateTime();
     rip.drive = driveText(grabber);
     const StoredGrabOptions options = storedGrabOptions(settings);
-    rip.readMode = QLatin1String(ReadModes[options.mode]);
+    rip.readMode = readModeName(options.mode);
     rip.retries = options.retries;
     rip.errorAction = QLatin1String(ErrorActionNames[options.errorAction]);
     rip.readOffset = options.offset;
@@ -221,7 +220,7 @@ RipTrackRecord trackRecordFor(const RipRecord& rip, IAudioCDGrabber2& grabber, i
     return track;
 }
 
-QString writeRipReports(const RipRecord& rip, const QString& fallback, bool log, bool cue)
+void writeRipReports(const RipRecord& rip, const QString& fallback, bool log, bool cue)
 {
     const QString folder = ripReportFolder(rip, fallback);
     QStringList problems;
@@ -238,7 +237,8 @@ QString writeRipReports(const RipRecord& rip, const QString& fallback, bool log,
                                      [](const RipTrackRecord& t) { return !t.file.isEmpty(); });
     if (cue && anyFile)
         write(QStringLiteral(".cue"), cueSheetText(rip, folder));
-    return problems.join(QStringLiteral("; "));
+    if (!problems.isEmpty())
+        throw ComponentError(problems.join(QStringLiteral("; ")));
 }
 
 QString ripLogText(const RipRecord& rip)

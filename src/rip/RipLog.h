@@ -1,6 +1,6 @@
 #pragma once
 
-#include "components/IAudioCDGrabber2.h"
+#include "base/IAudioCDGrabber2.h"
 #include "rip/OutputFormatNumber.h"
 
 #include <QDateTime>
@@ -80,9 +80,9 @@ RipTrackRecord trackRecordFor(const RipRecord& rip, IAudioCDGrabber2& grabber, i
                               const QString& title, const QString& performer);
 
 /// Writes the log and the cue sheet (each when asked for) into ripReportFolder(rip, fallback);
-/// the cue sheet only when some track has a file. Returns what could not be written; empty
-/// when all went well.
-QString writeRipReports(const RipRecord& rip, const QString& fallback, bool log, bool cue);
+/// the cue sheet only when some track has a file. One that cannot be written does not keep the
+/// other from being written; then ComponentError says what could not be.
+void writeRipReports(const RipRecord& rip, const QString& fallback, bool log, bool cue);
 
 /// The text of the rip log.
 QString ripLogText(const RipRecord& rip);

@@ -1,7 +1,7 @@
 #include "rip/TrackFile.h"
 
+#include "base/ComponentError.h"
 #include "base/PartialFileName.h"
-#include "components/ComponentError.h"
 #include "rip/OutputNaming.h"
 #include "rip/WriteTags.h"
 
@@ -84,16 +84,15 @@ QString finishTrackFile(const QString& partial, const QString& path, const Track
     });
 }
 
-QString prepareOutputFolder(const QString& folder)
+void prepareOutputFolder(const QString& folder)
 {
     std::error_code error;
     if (!QFileInfo(folder).isDir() &&
         !std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), error))
-        return QStringLiteral("Cannot create the output folder %1: %2")
-            .arg(folder, QString::fromLocal8Bit(error.message()));
+        throw ComponentError(QStringLiteral("Cannot create the output folder %1: %2")
+                                 .arg(folder, QString::fromLocal8Bit(error.message())));
     const QFileInfo info(folder);
     if (!info.isWritable() || !(info.permissions() & QFileDevice::WriteOwner))
-        return QStringLiteral("Cannot write to the output folder %1: Permission denied")
-            .arg(folder);
-    return {};
+        throw ComponentError(
+            QStringLiteral("Cannot write to the output folder %1: Permission denied").arg(folder));
 }

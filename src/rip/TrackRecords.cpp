@@ -1,6 +1,6 @@
 #include "rip/TrackRecords.h"
 
-#include "components/IAudioCDGrabber2.h"
+#include "base/IAudioCDGrabber2.h"
 #include "rip/TwoDigits.h"
 
 QString formatTrackTime(int minutes, int seconds, int frames)

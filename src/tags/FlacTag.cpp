@@ -1,7 +1,7 @@
 #include "tags/FlacTag.h"
 
+#include "base/ComponentError.h"
 #include "base/CoverImage.h"
-#include "components/ComponentError.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #include "tags/ID3Writer.h"
 
-#include "components/ComponentError.h"
+#include "base/ComponentError.h"
 #include "tags/SafeRewrite.h"
 #include "tags/TagText.h"
 

@@ -1,6 +1,6 @@
 #include "tags/Ogg.h"
 
-#include "components/ComponentError.h"
+#include "base/ComponentError.h"
 #include "tags/FlacPicture.h"
 #include "tags/SafeRewrite.h"
 #include "tags/VcEdit.h"

@@ -1,6 +1,6 @@
 #include "tags/SafeRewrite.h"
 
-#include "components/ComponentError.h"
+#include "base/ComponentError.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "tags/WMATag.h"
 
-#include "components/ComponentError.h"
+#include "base/ComponentError.h"
 #include "tags/TagText.h"
 #include "tags/WMAudioInfo.h"
 

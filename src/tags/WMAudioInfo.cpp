@@ -1,6 +1,6 @@
 #include "tags/WMAudioInfo.h"
 
-#include "components/ComponentError.h"
+#include "base/ComponentError.h"
 #include "tags/SafeRewrite.h"
 
 #include <QFile>

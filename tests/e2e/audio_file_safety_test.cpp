@@ -1,4 +1,4 @@
-#include "components/ComponentError.h"
+#include "base/ComponentError.h"
 #include "components/audiofile/TAudioFile2.h"
 #include "components/audiofile/TAudioFile2LameEnc.h"
 #include "support/MediaProbe.h"

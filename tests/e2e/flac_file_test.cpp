@@ -1,4 +1,4 @@
-#include "components/ComponentError.h"
+#include "base/ComponentError.h"
 #include "components/audiofile/TAudioFile2.h"
 #include "rip/WriteTags.h"
 #include "support/MediaProbe.h"

@@ -1,6 +1,6 @@
 // What the file writers leave on disk when things go wrong: a user's files beside the output are
 // never touched, and a full disk is reported as such, with nothing temporary left behind.
-#include "components/ComponentError.h"
+#include "base/ComponentError.h"
 #include "components/audiofile/TAudioFile2.h"
 #include "components/audiofile/TAudioFile2LameEnc.h"
 #include "support/MediaProbe.h"

@@ -5,13 +5,14 @@
 #include "components/audiofile/TAudioFile2.h"
 #include "components/audiofile/TAudioFile2LameEnc.h"
 #include "components/grabber/AudioCDGrabber.h"
-#include "components/skin/TSkin.h"
-#include "shell/MainWindow.h"
+#include "gui/MainWindow.h"
+#include "gui/TSkin.h"
 #include "support/EnvGuard.h"
 #include "support/RecordingPrompter.h"
 #include "support/TempDir.h"
 
 #include <QFile>
+#include <QTableView>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -101,13 +102,21 @@ protected:
         return lines;
     }
 
-    static QStringList row(const QTreeWidget* list, int index)
+    // The cells of a row of the main window's list, as it shows them.
+    static QStringList row(const TrackListModel& list, int index)
     {
         QStringList cells;
-        const QTreeWidgetItem* item = list->topLevelItem(index);
         for (int column = 0; column < 5; ++column)
-            cells << item->text(column);
+            cells << list.text(index, column);
         return cells;
+    }
+
+    // Changes a record of the main window's track table, as the tag editor would.
+    static void editRecord(Tfm_main& main, int row, const std::function<void(CDFreedinfo&)>& edit)
+    {
+        CDFreedinfo record = main.trackTable().at(row);
+        edit(record);
+        main.trackModel().setRecord(row, record);
     }
 
     QStringList m_shown;

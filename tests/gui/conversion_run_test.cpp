@@ -43,8 +43,9 @@ protected:
             disc.tracks.push_back({seconds[i] * SectorsPerSecond, titles[i], {}});
         auto main = window({makeDisc(QStringLiteral("disc"), disc)});
         main->FormShow();
-        for (CDFreedinfo& record : main->trackTable())
-            record.Year = QStringLiteral("1999");
+        for (int row = 0; row < main->trackModel().rowCount(); ++row)
+            editRecord(*main, row,
+                       [](CDFreedinfo& record) { record.Year = QStringLiteral("1999"); });
         return main;
     }
 
@@ -104,7 +105,7 @@ TEST_F(ConversionRunTest, WmaFilesInEveryFolderSchemeWithTagsAndTheDiscsAudio)
     EXPECT_GT(MediaProbe::similarity(reference, MediaProbe::decode(second), info->channels, 4096),
               0.99);
     for (int row = 0; row < 2; ++row)
-        EXPECT_EQ(main->trackList()->topLevelItem(row)->text(4), QStringLiteral("Finish"));
+        EXPECT_EQ(main->trackModel().text(row, 4), QStringLiteral("Finish"));
 }
 
 TEST_F(ConversionRunTest, StoredWmaFormatsAndTheOtherFormats)
@@ -171,13 +172,13 @@ TEST_F(ConversionRunTest, ToFlacWithTestAndCopyWritesTheLogAndCueSheetWhenAsked)
 TEST_F(ConversionRunTest, SecondRunIsNumberedAndUncheckedRowsAreSkipped)
 {
     auto main = startedOnDisc({1, 1, 1});
-    main->trackList()->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+    main->trackModel().setChecked(1, false);
     main->Skin1Click(QStringLiteral("converter"));
     const QStringList first = filesBelow(out());
     EXPECT_EQ(first,
               (QStringList{QStringLiteral("Coda.wma"), QStringLiteral("Intro. Part One.wma")}));
     const QByteArray before = readAll(out() + QStringLiteral("/Coda.wma"));
-    EXPECT_EQ(main->trackList()->topLevelItem(1)->text(4), QStringLiteral("Unconverter"));
+    EXPECT_EQ(main->trackModel().text(1, 4), QStringLiteral("Unconverter"));
 
     main->Skin1Click(QStringLiteral("converter"));
     EXPECT_EQ(filesBelow(out()),
@@ -214,8 +215,8 @@ TEST_F(ConversionRunTest, StopMidwayKeepsTheTrackClosedAndTagged)
     EXPECT_GT(info->duration, 1.0);
     EXPECT_LT(info->duration, 119.0);
     expectTags(file, QStringLiteral("Intro. Part One"), QStringLiteral("1"));
-    EXPECT_NE(main->trackList()->topLevelItem(0)->text(4), QStringLiteral("Finish"));
-    EXPECT_EQ(main->trackList()->topLevelItem(1)->text(4), QStringLiteral("Unconverter"));
+    EXPECT_NE(main->trackModel().text(0, 4), QStringLiteral("Finish"));
+    EXPECT_EQ(main->trackModel().text(1, 4), QStringLiteral("Unconverter"));
     EXPECT_EQ(main->skin()->GetObjectByName(main.get(), QStringLiteral("pb"))->GetRect().width(),
               0);
     EXPECT_EQ(opened().size(), 1);
@@ -245,7 +246,7 @@ TEST_F(ConversionRunTest, StatusCellsAndBarFollowTheProgress)
     QStringList statuses;
     QList<int> widths;
     QObject::connect(&scripted, &IAudioCDGrabber2::OnOperationProgress, main.get(), [&] {
-        statuses << main->trackList()->topLevelItem(0)->text(4);
+        statuses << main->trackModel().text(0, 4);
         widths << bar->GetRect().width();
     });
     main->popupMenu(1)->findChild<QAction*>(QStringLiteral("oWAV1"))->trigger();
@@ -351,11 +352,11 @@ TEST_F(ConversionRunTest, AccurateRipVerdictsReachTheStatusTooltipsAndTheLog)
     setSetting("Main", "Log", 1);
     main->popupMenu(1)->findChild<QAction*>(QStringLiteral("oFLAC1"))->trigger();
 
-    QTreeWidget* list = main->trackList();
-    EXPECT_EQ(list->topLevelItem(0)->text(4), QStringLiteral("Finish"));
-    EXPECT_EQ(list->topLevelItem(0)->toolTip(4),
+    TrackListModel& list = main->trackModel();
+    EXPECT_EQ(list.text(0, 4), QStringLiteral("Finish"));
+    EXPECT_EQ(list.statusToolTip(0),
               QStringLiteral("AccurateRip: Accurately ripped (confidence 5) with the v1 checksum"));
-    EXPECT_EQ(list->topLevelItem(1)->toolTip(4),
+    EXPECT_EQ(list.statusToolTip(1),
               QStringLiteral("AccurateRip: Not accurately ripped (best confidence in the "
                              "database 5)"));
     const QString log = QString::fromUtf8(readAll(out() + QStringLiteral("/Live Bootleg.log")));

@@ -1,4 +1,4 @@
-#include "settings/DirDialog.h"
+#include "gui/DirDialog.h"
 #include "support/TempDir.h"
 
 #include <QPlainTextEdit>

@@ -1,6 +1,6 @@
 #include "MainWindowTestSupport.h"
 #include "components/lookup/CddbProtocol.h"
-#include "settings/DirDialog.h"
+#include "gui/DirDialog.h"
 #include "support/CddbServer.h"
 
 #include <QAction>
@@ -75,8 +75,8 @@ TEST_F(FreeDBLookupTest, TheCommandShowsTheLogAndTheListIsRebuiltWithTheEntry)
 {
     auto main = started(1);
     answerWithEntry();
-    main->trackList()->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
-    main->trackList()->topLevelItem(1)->setText(4, QStringLiteral("Finish"));
+    main->trackModel().setChecked(1, false);
+    main->trackModel().setStatus(1, QStringLiteral("Finish"));
     const int generation = main->listGeneration();
 
     main->Skin1Click(QStringLiteral("freedb"));
@@ -86,11 +86,11 @@ TEST_F(FreeDBLookupTest, TheCommandShowsTheLogAndTheListIsRebuiltWithTheEntry)
     EXPECT_EQ(dir->windowTitle(), QStringLiteral("FreeDB info"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return main->listGeneration() != generation; }, 20000));
     EXPECT_EQ(log(*main), (QStringList{Connecting, Querying, Loaded, Refresh}));
-    EXPECT_EQ(row(main->trackList(), 1),
+    EXPECT_EQ(row(main->trackModel(), 1),
               (QStringList{QStringLiteral("Middle"), QStringLiteral("Nina Q"),
                            QStringLiteral("Night Songs"), QStringLiteral("00:02:0"),
                            QStringLiteral("Unconverter")}));
-    EXPECT_EQ(main->trackList()->topLevelItem(1)->checkState(0), Qt::Checked);
+    EXPECT_TRUE(main->trackModel().isChecked(1));
     EXPECT_EQ(main->trackTable().at(2).Year, QStringLiteral("1987"));
     EXPECT_EQ(main->trackTable().at(2).Genre, QStringLiteral("Rock"));
 }
@@ -122,7 +122,7 @@ TEST_F(FreeDBLookupTest, NoEntryRetryTwiceAndAFailedConnectionOnlyLog)
     emit main->grabber().OnFreeDBQueryStatus(7);
     EXPECT_EQ(log(*main).size(), 12);
     EXPECT_EQ(main->listGeneration(), generation);
-    EXPECT_EQ(row(main->trackList(), 0)[0], QStringLiteral("Intro"));
+    EXPECT_EQ(row(main->trackModel(), 0)[0], QStringLiteral("Intro"));
 }
 
 TEST_F(FreeDBLookupTest, SilentLookupsLogWithoutTheWindowWhichClearsItWhenOpened)
@@ -151,7 +151,7 @@ TEST_F(FreeDBLookupTest, SilentLookupsLogWithoutTheWindowWhichClearsItWhenOpened
                            DiscFixture::audioDisc({75, 75}));
     ASSERT_TRUE(waitForLog(*main, 6));
     EXPECT_EQ(log(*main).mid(3), (QStringList{Connecting, Querying, NoEntry}));
-    EXPECT_EQ(row(main->trackList(), 0)[0], QStringLiteral("Track01"));
+    EXPECT_EQ(row(main->trackModel(), 0)[0], QStringLiteral("Track01"));
 }
 
 TEST_F(FreeDBLookupTest, NoAudioCdMeansNoWindowAndNoQuery)
@@ -179,10 +179,10 @@ TEST_F(FreeDBLookupTest, TheEntryArrivingDuringARunIsListedWhenTheRunEnds)
     ASSERT_TRUE(waitForLog(*main, 4));
     QTest::qWait(100);
     EXPECT_EQ(main->listGeneration(), generation);
-    EXPECT_EQ(row(main->trackList(), 0)[0], QStringLiteral("Intro"));
+    EXPECT_EQ(row(main->trackModel(), 0)[0], QStringLiteral("Intro"));
     main->StopConversion();
     EXPECT_NE(main->listGeneration(), generation);
-    EXPECT_EQ(row(main->trackList(), 0)[0], QStringLiteral("Open"));
+    EXPECT_EQ(row(main->trackModel(), 0)[0], QStringLiteral("Open"));
 
     // Likewise while the tag editor is open.
     main->setTagEditorOpen(true);

@@ -16,16 +16,17 @@ TEST_F(MainWindowTest, StartUpListsTheDiscWithItsTexts)
     EXPECT_EQ(main->windowTitle(), QStringLiteral("Ripwell Maker"));
     EXPECT_EQ(main->size(), QSize(611, 452));
 
-    QTreeWidget* list = main->trackList();
-    EXPECT_EQ(list->objectName(), QStringLiteral("lv"));
-    EXPECT_EQ(list->geometry(), QRect(13, 122, 575, 264));
+    QTableView* view = main->trackList();
+    TrackListModel& list = main->trackModel();
+    EXPECT_EQ(view->objectName(), QStringLiteral("lv"));
+    EXPECT_EQ(view->geometry(), QRect(13, 122, 575, 264));
     const QStringList captions{QStringLiteral("File  Name"), QStringLiteral("Artist"),
                                QStringLiteral("Album"),      QStringLiteral("Time"),
                                QStringLiteral("Stauts"),     QStringLiteral("Path")};
     for (int column = 0; column < captions.size(); ++column)
-        EXPECT_EQ(list->headerItem()->text(column), captions[column]);
-    EXPECT_TRUE(list->isColumnHidden(5));
-    ASSERT_EQ(list->topLevelItemCount(), 3);
+        EXPECT_EQ(view->model()->headerData(column, Qt::Horizontal).toString(), captions[column]);
+    EXPECT_TRUE(view->isColumnHidden(5));
+    ASSERT_EQ(list.rowCount(), 3);
     EXPECT_EQ(row(list, 0),
               (QStringList{QStringLiteral("Intro"), QStringLiteral("Art/Pop"),
                            QStringLiteral("Live: Bootleg"), QStringLiteral("04:35:12"),
@@ -33,9 +34,9 @@ TEST_F(MainWindowTest, StartUpListsTheDiscWithItsTexts)
     EXPECT_EQ(row(list, 1)[0], QStringLiteral("Café Müller"));
     EXPECT_EQ(row(list, 2)[3], QStringLiteral("00:01:0"));
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(list->topLevelItem(i)->checkState(0), Qt::Checked);
+        EXPECT_TRUE(list.isChecked(i));
     EXPECT_EQ(main->currentTrack(), 0);
-    EXPECT_TRUE(list->topLevelItem(0)->isSelected());
+    EXPECT_TRUE(view->selectionModel()->isRowSelected(0, {}));
     ASSERT_EQ(main->trackTable().size(), 3);
     EXPECT_EQ(main->trackTable()[1].Title, QStringLiteral("Café Müller"));
     EXPECT_EQ(main->trackTable()[1].Album, QStringLiteral("Live: Bootleg"));
@@ -46,8 +47,8 @@ TEST_F(MainWindowTest, PlaceholdersForADiscWithoutTexts)
     std::vector<int> lengths(11, 75);
     auto main = window({makeDisc(QStringLiteral("plain"), DiscFixture::audioDisc(lengths))});
     main->FormShow();
-    QTreeWidget* list = main->trackList();
-    ASSERT_EQ(list->topLevelItemCount(), 11);
+    TrackListModel& list = main->trackModel();
+    ASSERT_EQ(list.rowCount(), 11);
     EXPECT_EQ(row(list, 0),
               (QStringList{QStringLiteral("Track01"), QStringLiteral("Unknown Artist"),
                            QStringLiteral("Unknown Album"), QStringLiteral("00:01:0"),
@@ -62,7 +63,7 @@ TEST_F(MainWindowTest, EmptyDriveDataDiscAndNoDrive)
     auto empty = window({path(QStringLiteral("nothing.cue"))});
     empty->FormShow();
     EXPECT_TRUE(m_shown.isEmpty()) << m_shown.join(u'|').toStdString();
-    EXPECT_EQ(empty->trackList()->topLevelItemCount(), 0);
+    EXPECT_EQ(empty->trackModel().rowCount(), 0);
     EXPECT_EQ(empty->currentTrack(), -1);
 
     DiscFixture::DiscLayout data;
@@ -72,7 +73,7 @@ TEST_F(MainWindowTest, EmptyDriveDataDiscAndNoDrive)
     EXPECT_EQ(m_shown,
               (QStringList{QStringLiteral("The disc is not Audio CD, Please take out disc!"),
                            QStringLiteral("The disc is not Audio CD!")}));
-    EXPECT_EQ(dataDisc->trackList()->topLevelItemCount(), 0);
+    EXPECT_EQ(dataDisc->trackModel().rowCount(), 0);
 
     // No drive at all: the driver question; Yes opens the page about drives.
     m_shown.clear();
@@ -95,40 +96,41 @@ TEST_F(MainWindowTest, DiscChangesReReadTheListButWaitForARun)
     const QString cue = makeDisc(QStringLiteral("disc"), textDisc());
     auto main = window({cue});
     main->FormShow();
-    ASSERT_EQ(main->trackList()->topLevelItemCount(), 3);
+    ASSERT_EQ(main->trackModel().rowCount(), 3);
 
     // Removed: an empty drive, an empty list.
     QSignalSpy changes(&main->grabber(), &IAudioCDGrabber2::OnMediaChange);
     QFile::remove(cue);
     ASSERT_TRUE(changes.wait(5000));
-    EXPECT_EQ(main->trackList()->topLevelItemCount(), 0);
+    EXPECT_EQ(main->trackModel().rowCount(), 0);
 
     // Put back while a run holds the rows: the new list waits for the run's end.
     main->setConverting(true);
     DiscFixture::writeDisc(cue.toStdString(), DiscFixture::audioDisc({75, 75}));
     ASSERT_TRUE(changes.wait(5000));
-    EXPECT_EQ(main->trackList()->topLevelItemCount(), 0);
+    EXPECT_EQ(main->trackModel().rowCount(), 0);
     main->StopConversion();
-    ASSERT_EQ(main->trackList()->topLevelItemCount(), 2);
-    EXPECT_EQ(row(main->trackList(), 0)[0], QStringLiteral("Track01"));
+    ASSERT_EQ(main->trackModel().rowCount(), 2);
+    EXPECT_EQ(row(main->trackModel(), 0)[0], QStringLiteral("Track01"));
 }
 
 TEST_F(MainWindowTest, ClickWhileTheListFillsIsHonoured)
 {
     auto main =
         window({makeDisc(QStringLiteral("disc"), DiscFixture::audioDisc({75, 75, 75, 75}))});
-    QTreeWidget* list = main->trackList();
+    TrackListModel& list = main->trackModel();
+    QTableView* view = main->trackList();
     // The user clicks the second row as soon as it appears.
     bool clicked = false;
-    QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, list, [&] {
-        if (!clicked && list->topLevelItemCount() == 2) {
+    QObject::connect(&list, &QAbstractItemModel::rowsInserted, view, [&] {
+        if (!clicked && list.rowCount() == 2) {
             clicked = true;
-            QTimer::singleShot(0, list, [list] { list->setCurrentItem(list->topLevelItem(1)); });
+            QTimer::singleShot(0, view, [&] { view->setCurrentIndex(list.index(1, 0)); });
         }
     });
     main->FormShow();
     ASSERT_TRUE(clicked);
-    EXPECT_EQ(list->topLevelItemCount(), 4);
+    EXPECT_EQ(list.rowCount(), 4);
     EXPECT_EQ(main->currentTrack(), 1);
 }
 
@@ -137,7 +139,7 @@ TEST_F(MainWindowTest, DispatchByExactNameUnderItsGuards)
     auto main = window({makeDisc(QStringLiteral("disc"), textDisc())});
     main->show();
     main->FormShow();
-    QTreeWidget* list = main->trackList();
+    TrackListModel& list = main->trackModel();
 
     main->Skin1Click(QStringLiteral("file"));
     EXPECT_TRUE(main->popupMenu(1)->isVisible());
@@ -150,20 +152,20 @@ TEST_F(MainWindowTest, DispatchByExactNameUnderItsGuards)
     EXPECT_TRUE(opened()[0].endsWith(QStringLiteral("/faq.htm")));
 
     // "refresh" re-reads (the checks come back); a name in another case does nothing.
-    list->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+    list.setChecked(0, false);
     main->Skin1Click(QStringLiteral("Refresh"));
-    EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Unchecked);
+    EXPECT_FALSE(list.isChecked(0));
     main->Skin1Click(QStringLiteral("refresh"));
-    EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Checked);
+    EXPECT_TRUE(list.isChecked(0));
 
     // While a run or playback has the grabber, refresh waits, from the skin and from the menu.
     for (const auto& busy : {std::pair{true, false}, std::pair{false, true}}) {
         main->setConverting(busy.first);
         main->setPlaying(busy.second);
-        list->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+        list.setChecked(0, false);
         main->Skin1Click(QStringLiteral("refresh"));
         main->popupMenu(1)->findChild<QAction*>(QStringLiteral("N1"))->trigger();
-        EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Unchecked);
+        EXPECT_FALSE(list.isChecked(0));
     }
     main->setPlaying(false);
 
@@ -177,17 +179,17 @@ TEST_F(MainWindowTest, DispatchByExactNameUnderItsGuards)
 
     // Select All and Unselect All, but not during a run.
     main->popupMenu(2)->findChild<QAction*>(QStringLiteral("UnselectAll1"))->trigger();
-    EXPECT_EQ(list->topLevelItem(2)->checkState(0), Qt::Unchecked);
+    EXPECT_FALSE(list.isChecked(2));
     main->setConverting(true);
     main->popupMenu(2)->findChild<QAction*>(QStringLiteral("SelectAll1"))->trigger();
-    EXPECT_EQ(list->topLevelItem(2)->checkState(0), Qt::Unchecked);
+    EXPECT_FALSE(list.isChecked(2));
     main->setConverting(false);
     main->popupMenu(2)->findChild<QAction*>(QStringLiteral("SelectAll1"))->trigger();
-    EXPECT_EQ(list->topLevelItem(2)->checkState(0), Qt::Checked);
+    EXPECT_TRUE(list.isChecked(2));
 
     // A click on the list moves the current track, but not during playback.
     main->setPlaying(true);
-    list->setCurrentItem(list->topLevelItem(2));
+    main->trackList()->setCurrentIndex(list.index(2, 0));
     main->SelectTrackRow();
     EXPECT_EQ(main->currentTrack(), 0);
     main->setPlaying(false);
@@ -221,11 +223,11 @@ TEST_F(MainWindowTest, SkinButtonsTakeTheirClicks)
         EXPECT_EQ(hit->objectName(), QLatin1StringView(name));
     }
     // A real click on "refresh" re-reads the disc.
-    main->trackList()->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+    main->trackModel().setChecked(0, false);
     const QRect refresh =
         main->skin()->GetObjectByName(main.get(), QStringLiteral("refresh"))->GetRect();
     QTest::mouseClick(main->childAt(refresh.center()), Qt::LeftButton);
-    EXPECT_EQ(main->trackList()->topLevelItem(0)->checkState(0), Qt::Checked);
+    EXPECT_TRUE(main->trackModel().isChecked(0));
 }
 
 TEST_F(MainWindowTest, ProgressBarWidths)

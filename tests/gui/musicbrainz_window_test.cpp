@@ -1,6 +1,6 @@
 #include "MainWindowTestSupport.h"
 #include "components/lookup/MusicBrainzDisc.h"
-#include "settings/DirDialog.h"
+#include "gui/DirDialog.h"
 #include "support/MusicBrainzServer.h"
 
 #include <QApplication>
@@ -107,7 +107,7 @@ TEST_F(MusicBrainzWindowTest, AfterCddbTheChosenReleaseRebuildsTheList)
               (QStringList{QStringLiteral("MusicBrainz information loaded"),
                            QStringLiteral("Refresh CD information...")}))
         << lines.join(u'|').toStdString();
-    EXPECT_EQ(row(main->trackList(), 1).mid(0, 3),
+    EXPECT_EQ(row(main->trackModel(), 1).mid(0, 3),
               (QStringList{QStringLiteral("Middle"), QStringLiteral("Nina Q"),
                            QStringLiteral("Reissue")}));
     EXPECT_EQ(server.violations(id), QString());
@@ -116,14 +116,14 @@ TEST_F(MusicBrainzWindowTest, AfterCddbTheChosenReleaseRebuildsTheList)
 TEST_F(MusicBrainzWindowTest, CancelKeepsTheTextsTheListHad)
 {
     auto main = started(2);
-    const QStringList before = row(main->trackList(), 1);
+    const QStringList before = row(main->trackModel(), 1);
     answerChooser(-1);
     main->Skin1Click(QStringLiteral("freedb"));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return log(*main).contains(QStringLiteral("No MusicBrainz release for this CD.")); },
         20000));
     EXPECT_TRUE(log(*main).contains(QStringLiteral("No release was chosen.")));
-    EXPECT_EQ(row(main->trackList(), 1), before);
+    EXPECT_EQ(row(main->trackModel(), 1), before);
     EXPECT_EQ(before.at(0), QStringLiteral("Café Müller"));
 }
 

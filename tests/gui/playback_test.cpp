@@ -155,7 +155,7 @@ protected:
 
     static QString status(const Tfm_main& main, int index)
     {
-        return main.trackList()->topLevelItem(index)->text(4);
+        return main.trackModel().text(index, 4);
     }
 
     // Waits, without spinning, until playback has ended by itself.
@@ -182,7 +182,7 @@ TEST_F(PlaybackTest, PlaysTheTrackBitExactAndStopsAtItsEnd)
     EXPECT_EQ(status(*main, 0), QStringLiteral("Playing"));
     QTest::qWait(500);
     main->Skin1Click(QStringLiteral("play"));
-    main->trackList()->setCurrentItem(main->trackList()->topLevelItem(1));
+    main->trackList()->setCurrentIndex(main->trackModel().index(1, 0));
     main->SelectTrackRow();
     EXPECT_EQ(main->currentTrack(), 0);
     EXPECT_EQ(status(*main, 0), QStringLiteral("Playing"));
@@ -283,7 +283,7 @@ TEST_F(PlaybackTest, RunsEmptyListsAndRemovedImages)
     QFile::remove(m_cue);
     ASSERT_TRUE(changes.wait(5000));
     EXPECT_FALSE(main->playing());
-    EXPECT_EQ(main->trackList()->topLevelItemCount(), 0);
+    EXPECT_EQ(main->trackModel().rowCount(), 0);
     QTest::qWait(500);
     EXPECT_TRUE(m_shown.isEmpty()) << m_shown.join(u'|').toStdString();
 
@@ -322,6 +322,9 @@ TEST_F(PlaybackTest, ClosingTheWindowEndsTheSound)
 }
 
 // A player that only counts what it is asked.
+// Playback's reaction to events of the disc, with a player that only counts.
+using PlaybackEventTest = MainWindowTest;
+
 class CountingPlayer final : public IAudioPlayer2
 {
 public:
@@ -336,7 +339,7 @@ public:
 
 // A disc that goes while its blocks are read ends playback quietly; a read error on a disc
 // that is still there reaches the user.
-TEST_F(MainWindowTest, ADiscGoneWhileReadingEndsPlaybackQuietly)
+TEST_F(PlaybackEventTest, ADiscGoneWhileReadingEndsPlaybackQuietly)
 {
     auto grabber = std::make_unique<ScriptedGrabber>(std::make_unique<TAudioFile2>(),
                                                      std::vector<int>{750, 750});
@@ -354,7 +357,7 @@ TEST_F(MainWindowTest, ADiscGoneWhileReadingEndsPlaybackQuietly)
     emit counts.OnEndArrayPlay();
     QTest::qWait(50);
     EXPECT_FALSE(main->playing());
-    EXPECT_EQ(main->trackList()->topLevelItem(0)->text(4), QStringLiteral("Stop Play"));
+    EXPECT_EQ(main->trackModel().text(0, 4), QStringLiteral("Stop Play"));
     EXPECT_TRUE(m_shown.isEmpty()) << m_shown.join(u'|').toStdString();
 
     disc.state = DriveState::AudioDisc;

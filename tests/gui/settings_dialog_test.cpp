@@ -1,7 +1,7 @@
+#include "gui/DirDialog.h"
 #include "gui/MainWindowTestSupport.h"
-#include "settings/DirDialog.h"
+#include "gui/SettingsDialog.h"
 #include "settings/Locations.h"
-#include "settings/SettingsDialog.h"
 #include "settings/SettingsFile.h"
 #include "support/MediaProbe.h"
 
@@ -140,7 +140,7 @@ TEST_F(SettingsDialogTest, OkOnAnotherDriveSelectsAndRereadsItOnceOnly)
 {
     auto main = started({disc(QStringLiteral("first"), 3), disc(QStringLiteral("second"), 2)});
     store("Main", "Driver", QStringLiteral("1"));
-    ASSERT_EQ(main->trackList()->topLevelItemCount(), 2);
+    ASSERT_EQ(main->trackModel().rowCount(), 2);
     const int generation = main->listGeneration();
     whileOpen(*main, [&] {
         EXPECT_EQ(find<QComboBox>("cb_driver")->currentIndex(), 1);
@@ -151,7 +151,7 @@ TEST_F(SettingsDialogTest, OkOnAnotherDriveSelectsAndRereadsItOnceOnly)
     EXPECT_EQ(stored("Main", "Driver"), QStringLiteral("0"));
     EXPECT_EQ(main->grabber().currentDevice(), 1);
     EXPECT_EQ(main->listGeneration(), generation + 1);
-    EXPECT_EQ(main->trackList()->topLevelItemCount(), 3);
+    EXPECT_EQ(main->trackModel().rowCount(), 3);
 
     whileOpen(*main, [&] { click("Ok"); });
     EXPECT_EQ(main->listGeneration(), generation + 1);

@@ -1,6 +1,6 @@
-#include "components/ComponentError.h"
-#include "components/skin/SkinLocation.h"
-#include "components/skin/TSkin.h"
+#include "base/ComponentError.h"
+#include "gui/SkinLocation.h"
+#include "gui/TSkin.h"
 #include "support/TempDir.h"
 
 #include <QAbstractButton>

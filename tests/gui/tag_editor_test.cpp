@@ -1,6 +1,6 @@
 #include "gui/MainWindowTestSupport.h"
+#include "gui/TagEditor.h"
 #include "support/MediaProbe.h"
-#include "tags/TagEditor.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -23,7 +23,7 @@ protected:
         auto main = window({m_cue});
         main->resize(611, 452);
         main->FormShow();
-        m_editor = new Tfm_id3(main.get());
+        m_editor = new Tfm_id3(main->tagEditorHost(), main.get());
         return main;
     }
 
@@ -66,8 +66,8 @@ protected:
     static QStringList mainRows(const Tfm_main& main)
     {
         QStringList rows;
-        for (int i = 0; i < main.trackList()->topLevelItemCount(); ++i)
-            rows << row(main.trackList(), i).join(u'|');
+        for (int i = 0; i < main.trackModel().rowCount(); ++i)
+            rows << row(main.trackModel(), i).join(u'|');
         return rows;
     }
 
@@ -94,9 +94,11 @@ TEST_F(TagEditorTest, WindowShowsTheListAndTheFirstRowWithTheGenreListFilledOnce
 {
     auto main = started(textDisc());
     main->show();
-    main->trackTable()[0].Year = QStringLiteral("1999");
-    main->trackTable()[0].Genre = QStringLiteral("Rock");
-    main->trackTable()[0].Comment = QStringLiteral("first\nsecond line");
+    editRecord(*main, 0, [](CDFreedinfo& record) {
+        record.Year = QStringLiteral("1999");
+        record.Genre = QStringLiteral("Rock");
+        record.Comment = QStringLiteral("first\nsecond line");
+    });
 
     m_editor->show();
     EXPECT_EQ(m_editor->windowTitle(), QStringLiteral("ID3 Edit"));
@@ -140,7 +142,7 @@ TEST_F(TagEditorTest, WindowShowsTheListAndTheFirstRowWithTheGenreListFilledOnce
 TEST_F(TagEditorTest, ClickAndKeyboardSelectionLoadTheRowThatEditsThenChange)
 {
     auto main = started(textDisc());
-    main->trackTable()[2].Comment = QStringLiteral("last");
+    editRecord(*main, 2, [](CDFreedinfo& record) { record.Comment = QStringLiteral("last"); });
     m_editor->show();
     clickRow(2);
     EXPECT_EQ(fields()[0], QStringLiteral("Coda"));
@@ -201,7 +203,7 @@ TEST_F(TagEditorTest, AllButtonsAndOkReachTheTableAndOnlyTheThreeTextColumns)
     EXPECT_FALSE(m_editor->isVisible());
     EXPECT_EQ(list()->topLevelItemCount(), 0);
     for (int i = 0; i < 3; ++i) {
-        const QStringList cells = row(main->trackList(), i);
+        const QStringList cells = row(main->trackModel(), i);
         EXPECT_EQ(cells[0], QStringLiteral("Same"));
         EXPECT_EQ(cells[1], QStringLiteral("Ensemble"));
         EXPECT_EQ(cells[2],
@@ -258,7 +260,7 @@ TEST_F(TagEditorTest, EmptyListOpensEmptyAndOkOnlyCloses)
 {
     auto main = window({path(QStringLiteral("nothing.cue"))});
     main->FormShow();
-    m_editor = new Tfm_id3(main.get());
+    m_editor = new Tfm_id3(main->tagEditorHost(), main.get());
     m_editor->show();
     EXPECT_EQ(list()->topLevelItemCount(), 0);
     EXPECT_EQ(genre()->count(), 148);
@@ -269,7 +271,7 @@ TEST_F(TagEditorTest, EmptyListOpensEmptyAndOkOnlyCloses)
     click("btn_ok");
     EXPECT_FALSE(m_editor->isVisible());
     EXPECT_TRUE(main->trackTable().isEmpty());
-    EXPECT_EQ(main->trackList()->topLevelItemCount(), 0);
+    EXPECT_EQ(main->trackModel().rowCount(), 0);
     // The fields keep their texts for the next showing.
     m_editor->show();
     EXPECT_EQ(edit("edt_tatal")->text(), QStringLiteral("Nothing"));
@@ -287,13 +289,13 @@ TEST_F(TagEditorTest, DiscChangeWhileOpenWaitsAndOkStaysOnTheFirstDisc)
     ASSERT_TRUE(changes.wait(5000));
     main->Skin1Click(QStringLiteral("refresh"));
     // The list under the editor is still the first disc's.
-    ASSERT_EQ(main->trackList()->topLevelItemCount(), 3);
-    EXPECT_EQ(row(main->trackList(), 1)[0], QStringLiteral("Café Müller"));
+    ASSERT_EQ(main->trackModel().rowCount(), 3);
+    EXPECT_EQ(row(main->trackModel(), 1)[0], QStringLiteral("Café Müller"));
 
     // Ok writes onto the rows it was opened on; then the new disc is read.
     click("btn_ok");
-    ASSERT_EQ(main->trackList()->topLevelItemCount(), 2);
-    EXPECT_EQ(row(main->trackList(), 0)[0], QStringLiteral("Track01"));
+    ASSERT_EQ(main->trackModel().rowCount(), 2);
+    EXPECT_EQ(row(main->trackModel(), 0)[0], QStringLiteral("Track01"));
     ASSERT_EQ(main->trackTable().size(), 2);
     EXPECT_EQ(main->trackTable()[0].Title, QStringLiteral("Track01"));
     EXPECT_EQ(main->trackTable()[0].Artist, QStringLiteral("Unknown Artist"));
@@ -326,7 +328,7 @@ TEST_F(TagEditorTest, SkinCommandShowsItModallyAndTheEditedTextsReachTheFiles)
     });
     main->Skin1Click(QStringLiteral("id3"));
     EXPECT_TRUE(modal);
-    EXPECT_EQ(row(main->trackList(), 0)[0], QStringLiteral("Ουβερτούρα"));
+    EXPECT_EQ(row(main->trackModel(), 0)[0], QStringLiteral("Ουβερτούρα"));
 
     const std::pair<OutputFormatNumber, QString> formats[] = {
         {OutputFormatNumber::Wma, QStringLiteral(".wma")},

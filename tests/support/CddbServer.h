@@ -1,6 +1,6 @@
 #pragma once
 
-#include "components/IFreeDBInformation2.h"
+#include "base/IFreeDBInformation2.h"
 #include "support/LoopbackServer.h"
 
 #include <QByteArray>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "components/IAudioFile2.h"
-#include "components/IAudioFile2LameEnc.h"
+#include "base/IAudioFile2.h"
+#include "base/IAudioFile2LameEnc.h"
 
 #include <QStringList>
 

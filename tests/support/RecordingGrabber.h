@@ -1,6 +1,6 @@
 #pragma once
 
-#include "components/IAudioCDGrabber2.h"
+#include "base/IAudioCDGrabber2.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/Prompter.h"
+#include "gui/Prompter.h"
 
 #include <QStringList>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "components/ComponentError.h"
-#include "components/IAudioCDGrabber2.h"
-#include "components/IAudioFile2.h"
+#include "base/ComponentError.h"
+#include "base/IAudioCDGrabber2.h"
+#include "base/IAudioFile2.h"
 
 #include <QSet>
 #include <QTimer>

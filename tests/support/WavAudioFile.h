@@ -1,7 +1,7 @@
 #pragma once
 
-#include "components/ComponentError.h"
-#include "components/IAudioFile2.h"
+#include "base/ComponentError.h"
+#include "base/IAudioFile2.h"
 
 #include <QFile>
 #include <QFileInfo>

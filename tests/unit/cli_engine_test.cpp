@@ -1,7 +1,7 @@
+#include "base/ComponentError.h"
 #include "cli/CliOptions.h"
 #include "cli/ProgressReporter.h"
-#include "cli/QueuedAudioFile.h"
-#include "components/ComponentError.h"
+#include "components/audiofile/QueuedAudioFile.h"
 
 #include <QFile>
 
@@ -77,7 +77,7 @@ TEST(ProgressReporterTest, TerminalLineIsClearedAndShowsTheWholeRip)
     ProgressReporter reporter(outStream, errStream, false, true);
     RipTrack track;
     track.number = 3;
-    track.row.caption = QStringLiteral("Evil\x1b[2J");
+    track.caption = QStringLiteral("Evil\x1b[2J");
     reporter.trackProgress(track, 50, 95.7, {1, 4, 37.5, -1});
     reporter.trackProgress(track, 60, 9.5, {1, 4, 40, 3725});
     outStream.flush();

@@ -1,4 +1,4 @@
-#include "components/ComponentError.h"
+#include "base/ComponentError.h"
 #include "support/MediaProbe.h"
 #include "support/TagTestSupport.h"
 #include "support/TempDir.h"

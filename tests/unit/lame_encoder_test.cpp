@@ -1,4 +1,4 @@
-#include "components/ComponentError.h"
+#include "base/ComponentError.h"
 #include "components/audiofile/LameCommandLine.h"
 #include "components/audiofile/LamePresets.h"
 #include "components/audiofile/TAudioFile2LameEnc.h"

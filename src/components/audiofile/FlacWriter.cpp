@@ -1,6 +1,6 @@
 #include "components/audiofile/FlacWriter.h"
 
-#include "components/ComponentError.h"
+#include "base/ComponentError.h"
 #include "components/audiofile/OutputFile.h"
 
 #include <FLAC/metadata.h>

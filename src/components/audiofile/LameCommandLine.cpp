@@ -1,6 +1,6 @@
 #include "components/audiofile/LameCommandLine.h"
 
-#include "components/ComponentError.h"
+#include "base/ComponentError.h"
 #include "components/audiofile/LamePresets.h"
 
 #include <QRegularExpression>

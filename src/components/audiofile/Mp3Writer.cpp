@@ -1,6 +1,6 @@
 #include "components/audiofile/Mp3Writer.h"
 
-#include "components/ComponentError.h"
+#include "base/ComponentError.h"
 #include "components/audiofile/LamePresets.h"
 #include "components/audiofile/OutputFile.h"
 

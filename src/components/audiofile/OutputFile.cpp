@@ -1,6 +1,6 @@
 #include "components/audiofile/OutputFile.h"
 
-#include "components/ComponentError.h"
+#include "base/ComponentError.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #include "components/audiofile/OutputFormat.h"
 
-#include "components/ComponentError.h"
+#include "base/ComponentError.h"
 #include "components/audiofile/Mp3Writer.h"
 #include "components/audiofile/WmaWriter.h"
 

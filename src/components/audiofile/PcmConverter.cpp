@@ -1,6 +1,6 @@
 #include "components/audiofile/PcmConverter.h"
 
-#include "components/ComponentError.h"
+#include "base/ComponentError.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>

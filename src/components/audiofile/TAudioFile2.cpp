@@ -1,6 +1,6 @@
 #include "components/audiofile/TAudioFile2.h"
 
-#include "components/ComponentError.h"
+#include "base/ComponentError.h"
 #include "components/audiofile/TAudioFile2LameEnc.h"
 
 TAudioFile2::~TAudioFile2()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "components/IAudioFile2.h"
+#include "base/IAudioFile2.h"
 #include "components/audiofile/OutputFormat.h"
 
 #include <atomic>

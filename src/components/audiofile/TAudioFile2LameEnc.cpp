@@ -1,6 +1,6 @@
 #include "components/audiofile/TAudioFile2LameEnc.h"
 
-#include "components/ComponentError.h"
+#include "base/ComponentError.h"
 #include "components/audiofile/LameCommandLine.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "components/IAudioFile2LameEnc.h"
+#include "base/IAudioFile2LameEnc.h"
 #include "components/audiofile/LameSettings.h"
 
 /// The MP3 settings, kept until set again and handed to the audio file as a snapshot.

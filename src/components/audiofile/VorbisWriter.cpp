@@ -1,7 +1,7 @@
 #include "components/audiofile/VorbisWriter.h"
 
+#include "base/ComponentError.h"
 #include "base/PartialFileName.h"
-#include "components/ComponentError.h"
 #include "components/audiofile/OutputFile.h"
 #include "components/audiofile/PcmConverter.h"
 

@@ -1,6 +1,6 @@
 #include "components/audiofile/WmaWriter.h"
 
-#include "components/ComponentError.h"
+#include "base/ComponentError.h"
 #include "components/audiofile/FfmpegHandles.h"
 #include "components/audiofile/OutputFile.h"
 #include "components/audiofile/PcmConverter.h"

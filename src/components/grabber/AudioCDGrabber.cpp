@@ -7,8 +7,8 @@
 #include "GrabWorker.h"
 #include "MediaWatcher.h"
 #include "TrackReader.h"
-#include "components/ComponentError.h"
-#include "components/IAudioFile2.h"
+#include "base/ComponentError.h"
+#include "base/IAudioFile2.h"
 
 #include <QThread>
 #include <QTimer>

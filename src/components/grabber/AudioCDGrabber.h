@@ -1,7 +1,7 @@
 #pragma once
 
-#include "components/IAudioCDGrabber2.h"
-#include "components/IFreeDBInformation2.h"
+#include "base/IAudioCDGrabber2.h"
+#include "base/IFreeDBInformation2.h"
 #include "components/grabber/DiscToc.h"
 #include "components/grabber/Drive.h"
 #include "components/grabber/ReadOptions.h"

@@ -1,7 +1,7 @@
 #include "BlockReadAhead.h"
 
 #include "TrackReader.h"
-#include "components/ComponentError.h"
+#include "base/ComponentError.h"
 
 #include <algorithm>
 

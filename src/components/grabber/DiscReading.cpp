@@ -2,8 +2,8 @@
 
 #include "CdioLog.h"
 #include "CueSheet.h"
+#include "base/ComponentError.h"
 #include "base/RegularFile.h"
-#include "components/ComponentError.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 
 #include "CdioHandles.h"
 #include "CdioLog.h"
-#include "components/ComponentError.h"
+#include "base/ComponentError.h"
 
 #include <QFileInfo>
 #include <QtGlobal>

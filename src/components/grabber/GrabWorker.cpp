@@ -1,8 +1,8 @@
 #include "GrabWorker.h"
 
 #include "TrackReader.h"
-#include "components/ComponentError.h"
-#include "components/IAudioFile2.h"
+#include "base/ComponentError.h"
+#include "base/IAudioFile2.h"
 
 #include <zlib.h>
 

@@ -4,7 +4,7 @@
 #include "DiscToc.h"
 #include "Drive.h"
 #include "ReadOptions.h"
-#include "components/IAudioCDGrabber2.h"
+#include "base/IAudioCDGrabber2.h"
 
 #include <QObject>
 

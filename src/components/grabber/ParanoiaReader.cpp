@@ -2,7 +2,7 @@
 
 #include "CdioLog.h"
 #include "SectorReader.h"
-#include "components/ComponentError.h"
+#include "base/ComponentError.h"
 
 #include <vector>
 

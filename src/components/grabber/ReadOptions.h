@@ -1,12 +1,6 @@
 #pragma once
 
-/// How the grabber reads audio sectors.
-enum class ReadMode {
-    Burst,   // plain reads, no checking
-    Synch,   // paranoia: overlapped, verified reads (jitter correction), no scratch repair
-    Secure,  // paranoia: every check and repair it has, re-reads kept out of the drive's cache
-    Paranoid // as Secure, in small reads of 8 sectors a request
-};
+#include "base/ReadMode.h"
 
 /// What becomes of a sector that cannot be read within the retries.
 enum class SectorErrorAction {
@@ -27,10 +21,7 @@ struct ReadOptions
     SectorErrorAction errorAction = SectorErrorAction::Stop;
     int offset = 0; // samples (stereo frames) the audio is shifted by: the drive's read offset
 
-    static ReadMode modeFromValue(int value)
-    {
-        return value >= 0 && value <= 3 ? static_cast<ReadMode>(value) : ReadMode::Synch;
-    }
+    static ReadMode modeFromValue(int value) { return readModeFromValue(value); }
     static int retriesFromValue(int value) { return value >= 0 && value <= MaxRetries ? value : 1; }
     static int offsetFromValue(int value)
     {

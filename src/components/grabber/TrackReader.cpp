@@ -2,7 +2,7 @@
 
 #include "DiscReading.h"
 #include "ParanoiaReader.h"
-#include "components/ComponentError.h"
+#include "base/ComponentError.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "components/IAudioCDGrabber2.h"
-#include "components/IFreeDBInformation2.h"
+#include "base/IAudioCDGrabber2.h"
+#include "base/IFreeDBInformation2.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,6 +1,6 @@
 #include "components/lookup/FreeDBLog.h"
 
-#include "components/IFreeDBInformation2.h"
+#include "base/IFreeDBInformation2.h"
 
 QStringList freeDBStatusLines(int status)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "components/IAudioPlayer2.h"
+#include "base/IAudioPlayer2.h"
 
 #include <QAudio>
 #include <QAudioFormat>

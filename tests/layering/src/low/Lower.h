@@ -1,2 +1,3 @@
 #pragma once
 #include "high/Upper.h"
+#include <QWidget>

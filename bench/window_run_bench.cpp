@@ -10,9 +10,11 @@
 #include "DiscImage.h"
 #include "TestAudio.h"
 
+#include "components/audiofile/QueuedAudioFile.h"
 #include "components/audiofile/TAudioFile2.h"
 #include "components/audiofile/TAudioFile2LameEnc.h"
 #include "components/grabber/AudioCDGrabber.h"
+#include "components/grabber/ReadHeap.h"
 #include "gui/MainWindow.h"
 #include "settings/SettingsFile.h"
 
@@ -58,7 +60,8 @@ struct Timing
 Timing windowRun(const QString& settings, Timing best)
 {
     MainWindowParts parts;
-    parts.grabber = std::make_unique<TAudioCDGrabber2>(std::make_unique<TAudioFile2>());
+    parts.grabber = std::make_unique<TAudioCDGrabber2>(
+        std::make_unique<QueuedAudioFile>(std::make_unique<TAudioFile2>()));
     parts.lame = std::make_unique<TAudioFile2LameEnc>();
     parts.prompter = std::make_unique<SilentPrompter>();
     parts.settingsPath = settings;
@@ -92,6 +95,7 @@ Timing cliRun(const QString& cue, const QString& out, Timing best)
 
 int main(int argc, char* argv[])
 {
+    tuneHeapForSecureReads(); // as the window program does
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     int minutes = 40;

@@ -1,3 +1,4 @@
+#include "components/audiofile/QueuedAudioFile.h"
 #include "components/audiofile/TAudioFile2.h"
 #include "components/audiofile/TAudioFile2LameEnc.h"
 #include "components/grabber/AudioCDGrabber.h"
@@ -46,7 +47,10 @@ int main(int argc, char* argv[])
     }
 
     MainWindowParts parts;
-    parts.grabber = std::make_unique<TAudioCDGrabber2>(std::make_unique<TAudioFile2>());
+    // The encoder works on a thread of its own, so the disc is read while the last stretch is
+    // still being encoded, as tunecrest-rip does.
+    parts.grabber = std::make_unique<TAudioCDGrabber2>(
+        std::make_unique<QueuedAudioFile>(std::make_unique<TAudioFile2>()));
     parts.lame = std::make_unique<TAudioFile2LameEnc>();
     parts.skin = std::make_unique<TSkin>();
     parts.player = std::make_unique<TAudioPlayer2>();

@@ -149,6 +149,9 @@ inline constexpr StringKey Server{Section, "server", "https://musicbrainz.org"};
 inline constexpr BoolKey CoverArt{Section, "coverart", true};
 inline constexpr BoolKey EmbedCover{Section, "embedcover", true};
 inline constexpr StringKey CoverServer{Section, "coverserver", "https://coverartarchive.org"};
+// Milliseconds between two requests; the public service asks for a second at least, which its
+// server always gets whatever is stored. A mirror of one's own may allow less.
+inline constexpr IntKey Spacing{Section, "spacing", 1000};
 } // namespace MusicBrainz
 
 namespace AccurateRip {

@@ -172,10 +172,11 @@ protected:
         return r;
     }
 
-    // The service allows a request a second; each rip is a program of its own.
+    // The stand-in allows a request every MusicBrainzSpacing milliseconds; each rip is a
+    // program of its own.
     RunResult ripSpaced(const QStringList& args)
     {
-        QThread::msleep(1100);
+        QThread::msleep(MusicBrainzSpacing * 11 / 10);
         return rip(args);
     }
 
@@ -412,9 +413,10 @@ TEST_F(RipCliMusicBrainzTest, LookupAsksMusicBrainzWhenCddbFails)
     QString id;
     const QString cue = makeDiscOf({3, 2, 1}, id);
     server.put(id, ".json", discAnswer(id, {releaseOf(id)}));
-    writeSettings("[Freedb]\nproxy=" + refusingProxy().toUtf8() +
-                  "\ntimeout=3000\n[MusicBrainz]\nserver=" + server.url.toUtf8() +
-                  "\ncoverart=0\n");
+    writeSettings(
+        "[Freedb]\nproxy=" + refusingProxy().toUtf8() +
+        "\ntimeout=3000\n[MusicBrainz]\nspacing=" + QByteArray::number(MusicBrainzSpacing) +
+        "\nserver=" + server.url.toUtf8() + "\ncoverart=0\n");
     const RunResult r = ripSpaced(
         {QStringLiteral("--list"), QStringLiteral("--lookup"), QStringLiteral("-d"), cue});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
@@ -424,7 +426,7 @@ TEST_F(RipCliMusicBrainzTest, LookupAsksMusicBrainzWhenCddbFails)
     EXPECT_TRUE(r.out.contains(QStringLiteral("Night: Songs")));
 
     // Switched off, CDDB's answer is the last word.
-    QThread::msleep(1100);
+    QThread::msleep(MusicBrainzSpacing * 11 / 10);
     writeSettings("[Freedb]\nproxy=" + refusingProxy().toUtf8() +
                   "\n[MusicBrainz]\nenabled=0\nserver=" + server.url.toUtf8() + "\n");
     const RunResult off =

@@ -1,5 +1,6 @@
 #include "gui/MainWindowTestSupport.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsKeys.h"
 #include "support/LoopbackServer.h"
 #include "support/MediaProbe.h"
 #include "support/ScriptedGrabber.h"
@@ -220,6 +221,75 @@ TEST_F(ConversionRunTest, StopMidwayKeepsTheTrackClosedAndTagged)
     EXPECT_EQ(main->skin()->GetObjectByName(main.get(), QStringLiteral("pb"))->GetRect().width(),
               0);
     EXPECT_EQ(opened().size(), 1);
+}
+
+// Closing the window during a run (File > Exit, the close box, the exception handler's close) ends
+// the run first: its track is kept closed and tagged, its log written, the settings written and
+// released only once the run has unwound, and no folder opens.
+TEST_F(ConversionRunTest, ClosingDuringARunEndsItAsAStopDoes)
+{
+    auto main = startedOnDisc({120, 2});
+    setSetting("Main", "Log", 1);
+    main->setOutputScheme(2);
+    QObject::connect(
+        &main->grabber(), &IAudioCDGrabber2::OnOperationProgress, main.get(),
+        [&main](double percent) {
+            if (percent > 5 && !main->isHidden())
+                main->popupMenu(1)->findChild<QAction*>(QStringLiteral("Exit1"))->trigger();
+        });
+    main->show();
+    main->Skin1Click(QStringLiteral("converter"));
+    EXPECT_FALSE(main->isVisible());
+    EXPECT_FALSE(main->converting());
+    const QString folder = out() + QStringLiteral("/Live Bootleg");
+    EXPECT_EQ(filesBelow(folder), (QStringList{QStringLiteral("Intro. Part One.wma"),
+                                               QStringLiteral("Live Bootleg.cue"),
+                                               QStringLiteral("Live Bootleg.log")}));
+    const auto info = MediaProbe::probe(folder + QStringLiteral("/Intro. Part One.wma"));
+    ASSERT_TRUE(info);
+    EXPECT_LT(info->duration, 119.0);
+    expectTags(folder + QStringLiteral("/Intro. Part One.wma"), QStringLiteral("Intro. Part One"),
+               QStringLiteral("1"));
+    const QString log = QString::fromUtf8(readAll(folder + QStringLiteral("/Live Bootleg.log")));
+    EXPECT_TRUE(log.contains(QStringLiteral("the rip was interrupted"))) << log.toStdString();
+    EXPECT_TRUE(opened(0).isEmpty());
+    EXPECT_EQ(SettingsFile(path(QStringLiteral("settings.ini"))).read(Keys::Main::Output), 2);
+}
+
+// The window and tunecrest-rip drive one engine: for the same disc and settings their rip logs
+// differ only in the program, the date and the output folder.
+TEST_F(ConversionRunTest, TheWindowsRipLogIsTheTerminalRippersLog)
+{
+    auto main = startedOnDisc({2, 1});
+    setSetting("Main", "Log", 1);
+    main->popupMenu(1)->findChild<QAction*>(QStringLiteral("oFLAC1"))->trigger();
+    const QString windowLog =
+        QString::fromUtf8(readAll(out() + QStringLiteral("/Live Bootleg.log")));
+
+    // The terminal ripper reads the same settings file and the same disc image.
+    QDir(root()).mkpath(QStringLiteral("cfg"));
+    QFile::copy(path(QStringLiteral("settings.ini")),
+                path(QStringLiteral("cfg/LumRipwellconverter.ini")));
+    QProcess rip;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("cfg")));
+    rip.setProcessEnvironment(environment);
+    rip.start(qEnvironmentVariable("TUNECREST_TEST_BIN") + QStringLiteral("/src/tunecrest-rip"),
+              {QStringLiteral("-d"), path(QStringLiteral("disc.cue")), QStringLiteral("-f"),
+               QStringLiteral("flac"), QStringLiteral("-j"), QStringLiteral("1"),
+               QStringLiteral("-o"), path(QStringLiteral("terminal")), QStringLiteral("-q")});
+    ASSERT_TRUE(rip.waitForFinished(60000));
+    ASSERT_EQ(rip.exitCode(), 0) << rip.readAllStandardError().toStdString();
+    const QString terminalLog =
+        QString::fromUtf8(readAll(path(QStringLiteral("terminal/Live Bootleg.log"))));
+
+    const auto comparable = [](QString log, const QString& folder) {
+        QStringList lines = log.remove(folder + u'/').split(u'\n');
+        return lines.mid(2); // the program with its version, and the date
+    };
+    EXPECT_EQ(comparable(windowLog, out()),
+              comparable(terminalLog, path(QStringLiteral("terminal"))));
+    EXPECT_TRUE(windowLog.contains(QStringLiteral("Disc id: "))) << windowLog.toStdString();
 }
 
 TEST_F(ConversionRunTest, RefusedWhilePlayingThenRunsTheSameRows)

@@ -24,7 +24,7 @@ protected:
         writeAll(path(QStringLiteral("settings.ini")),
                  "[Main]\nPath=" + path(QStringLiteral("out")).toUtf8() +
                      "\n[Freedb]\ntoserver=2\n[MusicBrainz]\nserver=" + server.url.toUtf8() +
-                     "\ncoverart=0\n");
+                     "\ncoverart=0\nspacing=" + QByteArray::number(MusicBrainzSpacing) + "\n");
     }
 
     std::unique_ptr<Tfm_main> started(int extraSeconds)

@@ -79,14 +79,18 @@ struct MusicBrainzServer
     }
 };
 
+/// The milliseconds between two requests the tests ask of the client, and the stand-in checks
+/// (tests/fixtures/mb_server.py); the public service's second would make the tests slow.
+inline constexpr int MusicBrainzSpacing = 100;
+
 /// The settings of a lookup against the stand-in: MusicBrainz and its covers there, CDDB off
 /// (no server) unless cddbProxy is given.
 inline QByteArray musicBrainzSettings(const QString& url, int timeout = 10000,
                                       const QByteArray& more = {})
 {
     return "[Freedb]\ntimeout=" + QByteArray::number(timeout) +
-           "\n[MusicBrainz]\nserver=" + url.toUtf8() + "\ncoverserver=" + url.toUtf8() + "\n" +
-           more;
+           "\n[MusicBrainz]\nserver=" + url.toUtf8() + "\ncoverserver=" + url.toUtf8() +
+           "\nspacing=" + QByteArray::number(MusicBrainzSpacing) + "\n" + more;
 }
 
 // Answers shaped as the web service's JSON (version 2): a disc-id lookup gives the disc and the

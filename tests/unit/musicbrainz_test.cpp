@@ -1,5 +1,6 @@
 #include "base/CoverImage.h"
 #include "components/lookup/MusicBrainzDisc.h"
+#include "components/lookup/MusicBrainzInformation.h"
 #include "components/lookup/MusicBrainzRelease.h"
 #include "support/MusicBrainzServer.h"
 #include "tags/ID3Writer.h"
@@ -72,6 +73,19 @@ TEST(MusicBrainzDiscTest, IdAndTocFromTheAudioTracks)
     // No tracks, or a data disc, give no id.
     EXPECT_TRUE(musicBrainzDisc(FreeDBDisc{}).id.isEmpty());
     EXPECT_TRUE(musicBrainzDisc({{150}, 5000, {true}}).id.isEmpty());
+}
+
+// The public service always gets its second between requests; a mirror gets what is stored.
+TEST(MusicBrainzDiscTest, RequestSpacingKeepsThePublicServicesSecond)
+{
+    const QUrl publicServer(QStringLiteral("https://MusicBrainz.org"));
+    const QUrl mirror(QStringLiteral("http://127.0.0.1:5000"));
+    for (const auto& [server, stored, spacing] :
+         {std::tuple{publicServer, 100, 1000}, std::tuple{publicServer, 3000, 3000},
+          std::tuple{mirror, 100, 100}, std::tuple{mirror, -5, 1000},
+          std::tuple{mirror, 3600000, 1000}})
+        EXPECT_EQ(MusicBrainzInformation::requestSpacing(server, stored), spacing)
+            << server.toString().toStdString() << ' ' << stored;
 }
 
 TEST(MusicBrainzReleaseTest, TextsIdentifiersAndTheMediumOfTheDisc)

@@ -43,11 +43,22 @@ MusicBrainzInformation::Settings MusicBrainzInformation::readSettings() const
                                       Keys::MusicBrainz::CoverServer.def);
     s.coverArt = file.read(Keys::MusicBrainz::CoverArt);
     s.timeout = lookupTimeout(file);
+    s.spacing = requestSpacing(s.server, file.read(Keys::MusicBrainz::Spacing));
     s.contact = file.read(Keys::Freedb::Email).trimmed();
     s.contact.removeIf([](QChar c) { return c.unicode() < 32 || c == u'(' || c == u')'; });
     if (s.contact.isEmpty())
         s.contact = QStringLiteral("support@tunecrest.example");
     return s;
+}
+
+int MusicBrainzInformation::requestSpacing(const QUrl& server, int stored)
+{
+    constexpr int Longest = 60000;
+    const int spacing = stored < 0 || stored > Longest ? RequestSpacing : stored;
+    const QUrl publicServer(QString::fromLatin1(Keys::MusicBrainz::Server.def));
+    return server.host().compare(publicServer.host(), Qt::CaseInsensitive) == 0
+               ? qMax(spacing, RequestSpacing)
+               : spacing;
 }
 
 void MusicBrainzInformation::lookUp(const FreeDBDisc& disc)
@@ -89,8 +100,8 @@ void MusicBrainzInformation::request(Stage stage)
     } else {
         url = lookupUrl(stage);
     }
-    const qint64 since = lastRequest().isValid() ? lastRequest().elapsed() : RequestSpacing;
-    const int wait = static_cast<int>(qMax<qint64>(0, RequestSpacing - since));
+    const qint64 since = lastRequest().isValid() ? lastRequest().elapsed() : m_settings.spacing;
+    const int wait = static_cast<int>(qMax<qint64>(0, m_settings.spacing - since));
     QTimer::singleShot(wait, this, [this, url] { send(url); });
 }
 

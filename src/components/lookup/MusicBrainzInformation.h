@@ -26,8 +26,11 @@ public:
     /// Without a chooser the first release is taken.
     void setChooser(Chooser chooser) { m_chooser = std::move(chooser); }
 
-    /// The least time between two requests, in milliseconds.
+    /// The least time between two requests to the public service, in milliseconds.
     static constexpr int RequestSpacing = 1000;
+    /// The time between two requests to server: the stored spacing (0 .. 60 s), never less than
+    /// a second for the public service.
+    static int requestSpacing(const QUrl& server, int stored);
 
 private:
     struct Settings
@@ -36,6 +39,7 @@ private:
         QUrl coverServer;
         bool coverArt = true;
         int timeout = 10000;
+        int spacing = RequestSpacing;
         QString contact;
     };
     enum class Stage { DiscId, Toc, Cover };

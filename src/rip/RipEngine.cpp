@@ -130,14 +130,34 @@ void RipEngine::askAccurateRip()
     // The database is asked once for the run; a verified run needs its word on every track.
     if (m_tracks.empty() || !(m_request.accurateRip || m_request.verify))
         return;
-    m_accurateRip = fetchAccurateRip(m_settings.path(), accurateRipDiscId(m_grabber.freeDBDisc()));
-    m_record.accurateRip = m_accurateRip->logLine();
-    emit note(m_record.accurateRip);
     if (m_request.verify) {
         m_grabber.GrabMode(readModeValue(ReadMode::Burst));
         m_record.readMode =
             QStringLiteral("Burst, then Paranoid for the tracks AccurateRip does not confirm");
     }
+    m_accurateRipLookup = std::make_unique<AccurateRipLookup>();
+    connect(m_accurateRipLookup.get(), &AccurateRipLookup::answered, this,
+            &RipEngine::accurateRipAnswered);
+    m_accurateRipLookup->start(m_settings.path(), accurateRipDiscId(m_grabber.freeDBDisc()));
+}
+
+void RipEngine::accurateRipAnswered(const AccurateRipAnswer& answer)
+{
+    m_accurateRipLookup.release()->deleteLater(); // it is still in its own signal
+    m_accurateRip = answer;
+    m_record.accurateRip = answer.logLine();
+    emit note(m_record.accurateRip);
+    // The tracks read meanwhile get their verdicts now; one a verified run holds goes on.
+    for (RipTrack& track : m_tracks) {
+        if (track.awaitingVerdict) {
+            track.awaitingVerdict = false;
+            copyRead(track);
+            readNext();
+        } else if (track.record.copy && track.record.accurateRip.isEmpty() && !track.rereading) {
+            judgeCopy(track);
+        }
+    }
+    checkFinished();
 }
 
 void RipEngine::run()
@@ -161,6 +181,9 @@ RipTrack* RipEngine::readingTrack()
 
 bool RipEngine::mayReadAhead() const
 {
+    if (std::any_of(m_tracks.begin(), m_tracks.end(),
+                    [](const RipTrack& t) { return t.awaitingVerdict; }))
+        return false;
     // With spooling, one track is read ahead of the encoders: when one finishes, the next
     // track is ready for it, and no more spools wait than that.
     if (!spooling())
@@ -244,17 +267,27 @@ void RipEngine::onGrabProgress(double percent)
         testReadEnded(track, {});
     } else {
         track.record.copy = m_grabber.lastGrabReport();
-        if (readAgainIfUnverified(track, judgeCopy(track))) {
-            checkFinished();
+        // A verified run decides on the database's word, which may still be on its way: the
+        // track waits for it, and no other read starts meanwhile.
+        if (m_request.verify && awaitingAccurateRip() && !track.rereading) {
+            track.awaitingVerdict = true;
             return;
         }
-        readComplete(track);
-        if (m_request.testCopy && track.state != RipTrack::State::Failed && !m_stopped &&
-            !m_finished)
-            startTestRead(track);
+        copyRead(track);
     }
     readNext();
     checkFinished();
+}
+
+void RipEngine::copyRead(RipTrack& track)
+{
+    const std::optional<AccurateRipVerdict> verdict =
+        awaitingAccurateRip() ? std::nullopt : judgeCopy(track);
+    if (readAgainIfUnverified(track, verdict))
+        return;
+    readComplete(track);
+    if (m_request.testCopy && track.state != RipTrack::State::Failed && !m_stopped && !m_finished)
+        startTestRead(track);
 }
 
 std::optional<AccurateRipVerdict> RipEngine::judgeCopy(RipTrack& track)
@@ -445,6 +478,7 @@ void RipEngine::trackError(RipTrack& track, const QString& error)
     // The run ends here: what is under way stops and its unfinished files go.
     m_error = error;
     m_stopped = true;
+    m_accurateRipLookup.reset();
     for (RipTrack& other : m_tracks)
         other.cancel->store(true);
     if (m_reading >= 0) {
@@ -495,6 +529,20 @@ void RipEngine::stop()
     m_stopped = true;
     for (RipTrack& track : m_tracks)
         track.cancel->store(true);
+    // A stop takes effect at once: the database's answer is not waited for.
+    m_accurateRipLookup.reset();
+    for (RipTrack& track : m_tracks) {
+        if (!track.awaitingVerdict)
+            continue;
+        // Read but not yet judged: kept as read, or dropped with the other unfinished files.
+        track.awaitingVerdict = false;
+        if (m_request.keepStoppedTrack) {
+            readComplete(track);
+        } else {
+            closeAudioFileQuietly();
+            track.state = RipTrack::State::Failed;
+        }
+    }
     if (RipTrack* reading = readingTrack()) {
         RipTrack& track = *reading;
         m_grabber.AbortGrab();
@@ -526,7 +574,8 @@ void RipEngine::stop()
 
 void RipEngine::checkFinished()
 {
-    if (m_finished || !m_started || m_reading >= 0 || m_running > 0)
+    // The log waits for the database's answer, which has a deadline of its own.
+    if (m_finished || !m_started || m_reading >= 0 || m_running > 0 || awaitingAccurateRip())
         return;
     if (!m_stopped) {
         for (const RipTrack& track : m_tracks)

@@ -43,9 +43,10 @@ struct RipTrack
     QElapsedTimer clock; // runs from the start of its read
     double elapsed = 0;  // wall seconds from the start of its read to its tagged file
     std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
-    RipTrackRecord record;  // what the log and the cue sheet say of it
-    bool testing = false;   // its test read is under way
-    bool rereading = false; // a verified rip reads it again in Paranoid mode
+    RipTrackRecord record;        // what the log and the cue sheet say of it
+    bool testing = false;         // its test read is under way
+    bool rereading = false;       // a verified rip reads it again in Paranoid mode
+    bool awaitingVerdict = false; // read; a verified rip waits for the database's answer
 };
 
 /// How far the whole run is.
@@ -158,7 +159,14 @@ private:
     int positionOf(const RipTrack& track) const;
     RipTrack* readingTrack();
     bool mayReadAhead() const;
+    /// Asks the database for the disc while the first track is read.
     void askAccurateRip();
+    void accurateRipAnswered(const AccurateRipAnswer& answer);
+    /// Whether the database's answer is still to come.
+    bool awaitingAccurateRip() const { return m_accurateRipLookup != nullptr; }
+    /// The rest of a track's read once its copy is in: its verdict, a Paranoid read again, its
+    /// file, its test read.
+    void copyRead(RipTrack& track);
     void readNext();
     void startRead(RipTrack& track);
     void chooseOutputPath(RipTrack& track);
@@ -202,6 +210,7 @@ private:
     QString m_lastDirectory;
     RipRecord m_record;
     std::optional<AccurateRipAnswer> m_accurateRip;
+    std::unique_ptr<AccurateRipLookup> m_accurateRipLookup; // while the database is asked
     int m_discTracks = 0;
     int m_running = 0;      // encoders at work
     int m_reading = -1;     // position of the track being read

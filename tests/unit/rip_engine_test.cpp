@@ -8,7 +8,9 @@
 #include "support/TempDir.h"
 #include "support/WavAudioFile.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QTcpServer>
 #include <QTimer>
 
 #include <chrono>
@@ -29,6 +31,7 @@ protected:
         // The rip log and cue sheet only where a test is about them.
         m_options.log = false;
         m_options.cue = false;
+        m_options.accurateRip = false; // the tests that want the database say so
     }
 
     struct Result
@@ -144,6 +147,46 @@ TEST_F(RipEngineTest, FileTakingTheNameMeanwhileGetsTheNextFreeName)
     EXPECT_EQ(r.files, (QStringList{QStringLiteral("T1.wav"), QStringLiteral("T1_01.wav")}));
     EXPECT_EQ(readAll(taken), QByteArray("theirs"));
     EXPECT_EQ(dataBytes(QStringLiteral("T1_01.wav")), 75 * 588 * 4);
+}
+
+// The AccurateRip database is asked while the first track is read, and its answer is waited for
+// only by the log (up to the time-out), never by the reads; an interrupt does not wait for it.
+TEST_F(RipEngineTest, TheDatabaseIsAskedWhileTheFirstTrackIsRead)
+{
+    QTcpServer mute; // takes the connection and never answers
+    ASSERT_TRUE(mute.listen(QHostAddress::LocalHost));
+    writeAll(path(QStringLiteral("settings.ini")),
+             QStringLiteral("[AccurateRip]\nserver=http://127.0.0.1:%1\n[Freedb]\ntimeout=1500\n")
+                 .arg(mute.serverPort())
+                 .toUtf8());
+    m_options.accurateRip = true;
+    m_options.log = true;
+    ScriptedGrabber grabber(std::make_unique<WavAudioFile>(), {75, 75});
+    // Both tracks are read and named before the verdicts, which come with the answer.
+    QStringList verdictsWhenRead;
+    const Result r = rip(grabber, 1, nullptr, 0ms, [&](Ripper& ripper) {
+        const auto& tracks = ripper.tracks();
+        if (verdictsWhenRead.isEmpty() && tracks[1].state == RipTrack::State::Done)
+            verdictsWhenRead << tracks[0].record.accurateRip << tracks[1].record.accurateRip;
+    });
+    EXPECT_EQ(r.code, 0) << r.errors.toStdString();
+    EXPECT_EQ(verdictsWhenRead, (QStringList{QString(), QString()}));
+    const QString log = QString::fromUtf8(readAll(m_options.output + QStringLiteral("/Album.log")));
+    EXPECT_TRUE(log.contains(QStringLiteral("could not be asked: no answer in time")))
+        << log.toStdString();
+
+    // Interrupted while the database is silent, the rip ends without waiting out the time-out.
+    writeAll(path(QStringLiteral("settings.ini")),
+             QStringLiteral("[AccurateRip]\nserver=http://127.0.0.1:%1\n[Freedb]\ntimeout=60000\n")
+                 .arg(mute.serverPort())
+                 .toUtf8());
+    m_options.output = path(QStringLiteral("stopped"));
+    QElapsedTimer clock;
+    clock.start();
+    const Result stopped =
+        rip(grabber, 1, nullptr, 0ms, [](Ripper& ripper) { ripper.interrupt(); });
+    EXPECT_EQ(stopped.code, ExitCode::Interrupted);
+    EXPECT_LT(clock.elapsed(), 30000);
 }
 
 TEST(TrackFileTest, PublishNeverReplacesAFile)

@@ -146,7 +146,11 @@ AccurateRipAnswer parseAccurateRipFile(const QByteArray& bytes, const AccurateRi
     return answer;
 }
 
-AccurateRipAnswer fetchAccurateRip(const QString& settingsPath, const AccurateRipDiscId& disc)
+AccurateRipLookup::AccurateRipLookup(QObject* parent) : QObject(parent) {}
+
+AccurateRipLookup::~AccurateRipLookup() = default;
+
+void AccurateRipLookup::start(const QString& settingsPath, const AccurateRipDiscId& disc)
 {
     const SettingsFile settings(settingsPath);
     QUrl url =
@@ -156,15 +160,25 @@ AccurateRipAnswer fetchAccurateRip(const QString& settingsPath, const AccurateRi
     request.setHeader(QNetworkRequest::UserAgentHeader,
                       QString(QCoreApplication::applicationName() + u'/' +
                               QCoreApplication::applicationVersion()));
-    QNetworkAccessManager network;
-    BoundedFetch fetch;
+    m_fetch = std::make_unique<BoundedFetch>();
+    m_network = std::make_unique<QNetworkAccessManager>();
+    m_fetch->start(*m_network, request, MaxFileBytes, lookupTimeout(settings),
+                   [this, disc](const BoundedFetch::Result& result) {
+                       emit answered(answerOf(result, disc));
+                   });
+}
+
+AccurateRipAnswer fetchAccurateRip(const QString& settingsPath, const AccurateRipDiscId& disc)
+{
+    AccurateRipLookup lookup;
     AccurateRipAnswer answer;
     QEventLoop loop;
-    fetch.start(network, request, MaxFileBytes, lookupTimeout(settings),
-                [&](const BoundedFetch::Result& result) {
-                    answer = answerOf(result, disc);
-                    loop.quit();
-                });
+    QObject::connect(&lookup, &AccurateRipLookup::answered, &loop,
+                     [&](const AccurateRipAnswer& given) {
+                         answer = given;
+                         loop.quit();
+                     });
+    lookup.start(settingsPath, disc);
     loop.exec();
     return answer;
 }

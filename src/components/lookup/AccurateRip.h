@@ -5,9 +5,14 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QObject>
 #include <QString>
 
+#include <memory>
 #include <optional>
+
+class BoundedFetch;
+class QNetworkAccessManager;
 
 /// A disc as the AccurateRip database files it: its audio tracks, two sums of their start
 /// sectors, and the CDDB id.
@@ -71,9 +76,29 @@ struct AccurateRipAnswer
 /// entry, an entry of another disc or track count, or no entry at all.
 AccurateRipAnswer parseAccurateRipFile(const QByteArray& bytes, const AccurateRipDiscId& disc);
 
-/// Fetches and reads the database file of disc from the server of the settings (AccurateRip /
-/// server, the time-out of the lookups), waiting in a local event loop. A 404 answer means the
-/// database does not know the disc.
+/// Fetches and reads the database file of a disc from the server of the settings (AccurateRip /
+/// server, the time-out of the lookups) while the event loop runs; answered() follows once,
+/// also when the database could not be asked. A 404 answer means the database does not know
+/// the disc. Destroyed before it answers, it answers nobody.
+class AccurateRipLookup final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(AccurateRipLookup)
+public:
+    explicit AccurateRipLookup(QObject* parent = nullptr);
+    ~AccurateRipLookup() override;
+
+    void start(const QString& settingsPath, const AccurateRipDiscId& disc);
+
+signals:
+    void answered(const AccurateRipAnswer& answer);
+
+private:
+    std::unique_ptr<QNetworkAccessManager> m_network;
+    std::unique_ptr<BoundedFetch> m_fetch;
+};
+
+/// The same, waiting in a local event loop for the answer.
 AccurateRipAnswer fetchAccurateRip(const QString& settingsPath, const AccurateRipDiscId& disc);
 
 /// How a track's checksums compare with the database.

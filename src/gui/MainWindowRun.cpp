@@ -10,6 +10,7 @@
 #include "settings/SettingsFile.h"
 #include "settings/SettingsKeys.h"
 
+#include <QDir>
 #include <QRegularExpression>
 
 namespace {
@@ -51,7 +52,8 @@ void Tfm_main::ConvertChecked()
     }
     m_checkedRows = m_list.checkedRows();
     m_converting = true;
-    const QString root = storedOutputPath(*m_settings);
+    // Made absolute once, so every name the run writes (the cue sheet's too) resolves.
+    const QString root = QDir(storedOutputPath(*m_settings)).absolutePath();
     RipEngine engine(runRequest(root), *m_settings, *m_grabber, m_list, *m_parts.lame);
     engine.setRows(m_checkedRows);
     engine.setLookedUpEntry(m_lookedUpEntry);

@@ -1,5 +1,7 @@
 #include "rip/OutputNaming.h"
 
+#include "base/PlainText.h"
+
 #include "rip/TwoDigits.h"
 #include "settings/Locations.h"
 #include "settings/SettingsFile.h"
@@ -38,11 +40,6 @@ QString fitName(const QString& stem, const QString& suffix)
 {
     const int room = MaxNameBytes - static_cast<int>(suffix.toUtf8().size());
     return cleanNameStem(cutToUtf8Bytes(stem, room)) + suffix;
-}
-
-bool isControlCharacter(QChar c)
-{
-    return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F);
 }
 
 } // namespace

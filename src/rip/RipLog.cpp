@@ -1,6 +1,7 @@
 #include "rip/RipLog.h"
 
 #include "base/ComponentError.h"
+#include "base/PlainText.h"
 #include "rip/EncoderConfiguration.h"
 #include "rip/OutputNaming.h"
 #include "rip/TrackFile.h"
@@ -40,14 +41,12 @@ QString crcText(quint32 crc)
     return QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')).toUpper();
 }
 
-// A quoted cue sheet value: the sheet has no escapes, so a quote becomes an apostrophe, and
-// line breaks would end the command.
+// A quoted cue sheet value: the sheet has no escapes, so a quote becomes an apostrophe; line
+// breaks would end the command, and other control characters would reach whoever shows it.
 QString quoted(const QString& text)
 {
-    QString value = text;
+    QString value = plainText(text);
     value.replace(u'"', u'\'');
-    value.replace(u'\r', u' ');
-    value.replace(u'\n', u' ');
     return u'"' + value + u'"';
 }
 
@@ -276,6 +275,9 @@ QString ripLogText(const RipRecord& rip)
     for (const RipTrackRecord& track : rip.tracks)
         addTrack(lines, track, rip);
     lines << QString() << summaryLine(rip);
+    // Texts from the disc, a lookup or the tag editor: no control characters reach a reader.
+    for (QString& line : lines)
+        line = plainText(line);
     return lines.join(u'\n') + u'\n';
 }
 

@@ -93,10 +93,12 @@ protected:
         return all;
     }
 
-    RunResult rip(const QStringList& args, const QString& drives = {})
+    RunResult rip(const QStringList& args, const QString& drives = {},
+                  const QString& workingFolder = {})
     {
         QProcess process;
         process.setProcessEnvironment(environment(drives));
+        process.setWorkingDirectory(workingFolder);
         process.start(ripProgram(), withDefaults(args));
         EXPECT_TRUE(process.waitForFinished(120000));
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,

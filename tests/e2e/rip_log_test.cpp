@@ -59,6 +59,48 @@ protected:
     }
 };
 
+// FILE names are relative to the sheet's own folder whatever folder -o names and wherever the
+// ripper runs; no control character of a disc's texts reaches the sheet or the log.
+TEST_F(RipLogTest, SheetsResolveFromRelativeFoldersAndCarryNoControlCharacters)
+{
+    DiscFixture::DiscLayout disc = DiscFixture::audioDisc({Second});
+    disc.album = "Alb";
+    disc.performer = "Art";
+    disc.tracks[0].title = "\x1b]0;PWN\x07\x1b[2JEvil";
+    const QString image = writeImage(QStringLiteral("evil"), disc);
+    QDir(root()).mkpath(QStringLiteral("sub"));
+    struct Case
+    {
+        const char* from;
+        QStringList options;
+        const char* folder;
+    };
+    for (const Case& c : {Case{"", {QStringLiteral("-o"), QStringLiteral("o1")}, "o1"},
+                          Case{"",
+                               {QStringLiteral("-o"), QStringLiteral("o4"),
+                                QStringLiteral("--scheme"), QStringLiteral("artist-album")},
+                               "o4/Art/Alb"},
+                          Case{"sub", {QStringLiteral("-o"), QStringLiteral("../o3")}, "o3"}}) {
+        const RunResult r = rip(
+            QStringList{QStringLiteral("-d"), image, QStringLiteral("-f"), QStringLiteral("wav")} +
+                c.options,
+            {}, path(QLatin1StringView(c.from)));
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        const QString folder = path(QLatin1StringView(c.folder));
+        const QString sheet = text(folder + QStringLiteral("/Alb.cue"));
+        const QRegularExpressionMatch file =
+            QRegularExpression(QStringLiteral("FILE \"([^\"]+)\" WAVE")).match(sheet);
+        ASSERT_TRUE(file.hasMatch()) << sheet.toStdString();
+        EXPECT_TRUE(QFileInfo::exists(folder + u'/' + file.captured(1)))
+            << c.folder << ": " << file.captured(1).toStdString();
+        for (const QString& written : {sheet, text(folder + QStringLiteral("/Alb.log"))})
+            EXPECT_FALSE(written.contains(
+                QRegularExpression(QStringLiteral("[\\x00-\\x08\\x0b\\x0c\\x0e-\\x1f\\x7f]"))))
+                << written.toStdString();
+        EXPECT_TRUE(sheet.contains(QStringLiteral("TITLE \"]0;PWN[2JEvil\"")));
+    }
+}
+
 // "mm:ss:ff" in sectors.
 int sectorsOf(const QString& time)
 {

@@ -85,6 +85,9 @@ public:
     virtual QString TrackTitle() const = 0;
     virtual QString TrackGenre() const = 0;
     virtual QString TrackYear() const = 0;
+    /// The disc's artist as a whole: a loaded entry's (CDDB's disc artist, a release's artist
+    /// credit), else CD-Text's disc performer; empty when there is none.
+    virtual QString albumArtist() const = 0;
 
     virtual void GrabMode(int mode) = 0;      // 0 Burst, 1 Synch, 2 Secure, 3 Paranoid
     virtual void ErrorAction(int action) = 0; // 0 Stop, 1 Silence, 2 Cut

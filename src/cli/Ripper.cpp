@@ -69,6 +69,7 @@ void Ripper::prepare()
     m_list.resizeTable(count);
     for (int index = 0; index < count; ++index)
         m_list.appendTrack(readTrackRow(m_grabber, index));
+    m_list.setAlbumArtist(readAlbumArtist(m_grabber));
     QList<int> rows;
     for (const int number : m_options.tracks) {
         if (number > count)

@@ -445,6 +445,7 @@ void Tfm_main::ReadDiscToList()
                     readTrackRow(*m_grabber, index, m_list.trackTable().at(index).Comment));
                 QCoreApplication::processEvents();
             }
+            m_list.setAlbumArtist(readAlbumArtist(*m_grabber));
             if (selectedRows().isEmpty() && m_list.rowCount() > 0)
                 m_lv->setCurrentIndex(m_list.index(0, 0));
             const QList<int> now = selectedRows();

@@ -200,6 +200,16 @@ void RipEngine::readNext()
         startRead(m_tracks[m_next++]);
 }
 
+QString RipEngine::folderArtist(const CDFreedinfo& texts) const
+{
+    // One album, one folder: the run's rows share an artist, which names it (edits in the tag
+    // editor too), or the disc's artist as a whole does.
+    const bool shared = std::all_of(m_tracks.begin(), m_tracks.end(), [&](const RipTrack& t) {
+        return m_list.record(t.index).Artist == texts.Artist;
+    });
+    return shared || m_list.albumArtist().isEmpty() ? texts.Artist : m_list.albumArtist();
+}
+
 bool RipEngine::isTaken(const QString& path) const
 {
     // Paths chosen for tracks whose files do not have their names yet count as taken too.
@@ -223,7 +233,7 @@ void RipEngine::startRead(RipTrack& track)
         const CDFreedinfo& texts = m_list.record(track.index);
         track.caption = m_list.caption(track.index);
         track.directory =
-            outputDirectory(m_request.root, m_request.scheme, texts.Artist, texts.Album);
+            outputDirectory(m_request.root, m_request.scheme, folderArtist(texts), texts.Album);
         m_lastDirectory = track.directory;
         emit trackStarting(positionOf(track));
         m_grabber.EndRead(); // any block reading left over from playback

@@ -2,6 +2,7 @@
 
 #include "base/IFreeDBInformation2.h"
 #include "components/lookup/AccurateRip.h"
+#include "rip/CDFreedinfo.h"
 #include "rip/OutputFormatNumber.h"
 #include "rip/RipLog.h"
 
@@ -171,6 +172,8 @@ private:
     void startRead(RipTrack& track);
     void chooseOutputPath(RipTrack& track);
     bool isTaken(const QString& path) const;
+    /// The artist the scheme's artist folder is named after for a track with texts.
+    QString folderArtist(const CDFreedinfo& texts) const;
     void onGrabProgress(double percent);
     void onGrabFailed(const QString& message);
     void startTestRead(RipTrack& track);

@@ -39,6 +39,10 @@ public:
     void appendTrack(const TrackRow& row);
 
     const TrackTable& trackTable() const { return m_table; }
+    /// The disc's artist as a whole, beside the table: it names the folder of a run whose rows
+    /// have different artists, and the files' album artist tags. Empty when unknown.
+    const QString& albumArtist() const { return m_albumArtist; }
+    void setAlbumArtist(const QString& artist) { m_albumArtist = artist; }
     /// Replaces the table; rows whose records change show their new title, artist and album.
     void setTrackTable(const TrackTable& table);
     const CDFreedinfo& record(int row) const { return m_table.at(row); }
@@ -74,4 +78,5 @@ private:
 
     QList<Row> m_rows;
     TrackTable m_table;
+    QString m_albumArtist;
 };

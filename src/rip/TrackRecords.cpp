@@ -9,6 +9,11 @@ QString formatTrackTime(int minutes, int seconds, int frames)
     return TwoDigits(minutes) + u':' + TwoDigits(seconds) + u':' + QString::number(frames);
 }
 
+QString readAlbumArtist(IAudioCDGrabber2& grabber)
+{
+    return plainText(grabber.albumArtist()).trimmed();
+}
+
 TrackRow readTrackRow(IAudioCDGrabber2& grabber, int index, const QString& comment)
 {
     const int number = index + 1;

@@ -20,5 +20,8 @@ struct TrackRow
 /// empty artist and album "Unknown Artist" and "Unknown Album". comment is kept.
 TrackRow readTrackRow(IAudioCDGrabber2& grabber, int index, const QString& comment = {});
 
+/// The disc's artist as a whole, as the list keeps it beside its rows.
+QString readAlbumArtist(IAudioCDGrabber2& grabber);
+
 /// The list's time text: minutes and seconds with two digits, frames as they are (04:05:7).
 QString formatTrackTime(int minutes, int seconds, int frames);

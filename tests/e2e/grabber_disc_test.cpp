@@ -141,7 +141,7 @@ TEST_F(GrabberDisc, ALoadedEntryTakesPrecedenceUntilTheDriveChanges)
     grabber->ReadDisc();
     grabber->setLoadedEntry(
         {{QStringLiteral("From CDDB"), QStringLiteral("Artist"), QStringLiteral("Album"),
-          QStringLiteral("Rock"), QStringLiteral("1999")}});
+          QStringLiteral("Rock"), QStringLiteral("1999"), QStringLiteral("Artist")}});
     grabber->ReadDisc();
     grabber->CurrentTrack(0);
     EXPECT_EQ(grabber->TrackTitle(), QStringLiteral("From CDDB"));

@@ -68,6 +68,30 @@ TEST_F(RipCliLookupTest, TheEntryNamesAndTagsTheFilesAndTheLogGoesToStandardErro
     EXPECT_EQ(MediaProbe::tag(tags, QStringLiteral("genre")), QStringLiteral("Jazz"));
 }
 
+// A various-artists entry: the tracks of different artists share the album's folder, named after
+// the entry's disc artist, and the cue sheet and log lie beside them.
+TEST_F(RipCliLookupTest, AVariousArtistsEntryKeepsTheAlbumInOneFolder)
+{
+    const std::vector<int> seconds{1, 1, 2};
+    const QString cue = makeDisc(QStringLiteral("disc"), seconds);
+    server.answer(discIdOf(seconds), QStringLiteral("misc"),
+                  "DTITLE=Various / Summer Hits\r\nTTITLE0=Artist A / First Song\r\n"
+                  "TTITLE1=Artist B / Second Song\r\nTTITLE2=Artist C / Third Song\r\n");
+    writeSettings(freedbSettings(server.proxy));
+    writeReports = true;
+    const RunResult r =
+        rip({QStringLiteral("--lookup"), QStringLiteral("-d"), cue, QStringLiteral("-f"),
+             QStringLiteral("wav"), QStringLiteral("-o"), out(), QStringLiteral("--scheme"),
+             QStringLiteral("artist-album"), QStringLiteral("-q")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(filesBelow(out()),
+              (QStringList{QStringLiteral("Various/Summer Hits/First Song.wav"),
+                           QStringLiteral("Various/Summer Hits/Second Song.wav"),
+                           QStringLiteral("Various/Summer Hits/Summer Hits.cue"),
+                           QStringLiteral("Various/Summer Hits/Summer Hits.log"),
+                           QStringLiteral("Various/Summer Hits/Third Song.wav")}));
+}
+
 TEST_F(RipCliLookupTest, NoEntryOrNoServerIsAWarningAndTheDiscsOwnTextsAreUsed)
 {
     const std::vector<int> seconds{2, 1, 4};

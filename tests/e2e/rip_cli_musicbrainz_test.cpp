@@ -309,13 +309,18 @@ TEST_F(RipCliMusicBrainzTest, VariousArtistsAndASecondDiscOfASet)
     server.put(id, ".json", discAnswer(id, {set}));
     writeSettings(musicBrainzSettings(server.url, 10000, "coverart=0\n"));
 
-    const RunResult r =
-        ripSpaced({QStringLiteral("--musicbrainz"), QStringLiteral("-d"), cue, QStringLiteral("-f"),
-                   QStringLiteral("ogg"), QStringLiteral("-t"), QStringLiteral("1-2"),
-                   QStringLiteral("-o"), out(), QStringLiteral("-q")});
+    // Tracks of different artists share one album folder, named after the release's artist.
+    const RunResult r = ripSpaced(
+        {QStringLiteral("--musicbrainz"), QStringLiteral("-d"), cue, QStringLiteral("-f"),
+         QStringLiteral("ogg"), QStringLiteral("-t"), QStringLiteral("1-2"), QStringLiteral("-o"),
+         out(), QStringLiteral("-q"), QStringLiteral("--scheme"), QStringLiteral("artist-album")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
-    const QString open = out() + QStringLiteral("/Open.ogg");
-    const QString blue = out() + QStringLiteral("/BlueGreen.ogg");
+    const QString folder = out() + QStringLiteral("/Various Artists/Night Songs");
+    EXPECT_EQ(filesBelow(out()),
+              (QStringList{QStringLiteral("Various Artists/Night Songs/BlueGreen.ogg"),
+                           QStringLiteral("Various Artists/Night Songs/Open.ogg")}));
+    const QString open = folder + QStringLiteral("/Open.ogg");
+    const QString blue = folder + QStringLiteral("/BlueGreen.ogg");
     EXPECT_EQ(oggField(open, "ARTIST"), QStringLiteral("Ann"));
     EXPECT_EQ(oggField(blue, "ARTIST"), QStringLiteral("Bo vs. Cy"));
     EXPECT_EQ(oggField(blue, "MUSICBRAINZ_ARTISTID"), mbid(161));
@@ -323,7 +328,7 @@ TEST_F(RipCliMusicBrainzTest, VariousArtistsAndASecondDiscOfASet)
     EXPECT_EQ(oggField(blue, "DISCNUMBER"), QStringLiteral("2"));
     EXPECT_EQ(oggField(blue, "DISCTOTAL"), QStringLiteral("2"));
     EXPECT_EQ(oggPicture(blue), QByteArray());
-    EXPECT_FALSE(QFileInfo::exists(out() + QStringLiteral("/cover.jpg")));
+    EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral("/cover.jpg")));
 }
 
 TEST_F(RipCliMusicBrainzTest, AnUnknownIdIsFoundByItsTocAndABusyServerIsAskedAgain)

@@ -42,6 +42,7 @@ public:
     QString TrackTitle() const override { return {}; }
     QString TrackGenre() const override { return {}; }
     QString TrackYear() const override { return {}; }
+    QString albumArtist() const override { return {}; }
     void BeginRead() override {}
     void EndRead() override {}
     QByteArray ReadBlock(int) override { return {}; }

@@ -84,6 +84,7 @@ public:
     QString TrackAlbum() const override { return QStringLiteral("Album"); }
     QString TrackGenre() const override { return {}; }
     QString TrackYear() const override { return {}; }
+    QString albumArtist() const override { return {}; }
     IAudioFile2* AudioFile() override { return m_file.get(); }
 
     void Initialize() override {}

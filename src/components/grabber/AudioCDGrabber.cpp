@@ -299,6 +299,11 @@ QString TAudioCDGrabber2::TrackArtist() const
 {
     return currentTexts().artist;
 }
+QString TAudioCDGrabber2::albumArtist() const
+{
+    return currentTexts().albumArtist;
+}
+
 QString TAudioCDGrabber2::TrackAlbum() const
 {
     return currentTexts().album;
@@ -476,7 +481,7 @@ void TAudioCDGrabber2::loadEntry(const FreeDBEntry& entry)
             continue;
         const FreeDBTrack& track = entry.tracks.at(i);
         texts.append({track.title, track.artist.isEmpty() ? entry.artist : track.artist,
-                      entry.album, entry.genre, entry.year});
+                      entry.album, entry.genre, entry.year, entry.artist});
     }
     setLoadedEntry(texts);
 }

@@ -63,6 +63,7 @@ public:
     bool hasTrackTitle() const override;
     QString TrackArtist() const override;
     QString TrackAlbum() const override;
+    QString albumArtist() const override;
     QString TrackTitle() const override;
     QString TrackGenre() const override;
     QString TrackYear() const override;

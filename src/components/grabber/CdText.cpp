@@ -51,7 +51,8 @@ QList<TrackTexts> readCdText(CdIo_t* device, const QList<TocTrack>& audioTracks)
                       performer.isEmpty() ? discPerformer : performer,
                       album,
                       genre,
-                      {}});
+                      {},
+                      discPerformer});
     }
     return texts;
 }

@@ -10,4 +10,5 @@ struct TrackTexts
     QString album;
     QString genre;
     QString year;
+    QString albumArtist; // the disc's artist as a whole; empty when there is none
 };

@@ -15,6 +15,11 @@ QString partialFileName(const QString& finalName, const QString& uniqueTag)
     return u'.' + cutToUtf8Bytes(finalName, room) + tail;
 }
 
+bool isPartialFileName(const QString& name)
+{
+    return name.startsWith(u'.') && name.endsWith(PartSuffix) && finalFileName(name) != name;
+}
+
 QString finalFileName(const QString& name)
 {
     if (!name.startsWith(u'.') || !name.endsWith(PartSuffix))

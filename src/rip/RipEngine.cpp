@@ -32,11 +32,12 @@ QString errorText(const std::exception& e)
     return QString::fromUtf8(e.what());
 }
 
-// Encodes a spooled track into out, on a pool thread.
+// Encodes a spooled track into out, on a pool thread; lock holds out's lock.
 void encodeSpool(IAudioFile2& file, const Spool& spool, const QString& out,
-                 const std::atomic<bool>& cancel)
+                 const std::atomic<bool>& cancel, UniqueFd& lock)
 {
     file.open(out);
+    lock = lockPartialFile(out);
     std::vector<std::int16_t> buffer(SpoolChunkBytes / sizeof(std::int16_t));
     for (qint64 offset = 0; offset < spool.size() && !cancel;) {
         const qint64 got =
@@ -235,6 +236,10 @@ void RipEngine::startRead(RipTrack& track)
         track.directory =
             outputDirectory(m_request.root, m_request.scheme, folderArtist(texts), texts.Album);
         m_lastDirectory = track.directory;
+        if (!m_swept.contains(track.directory)) {
+            m_swept << track.directory;
+            sweepStalePartials(track.directory);
+        }
         emit trackStarting(positionOf(track));
         m_grabber.EndRead(); // any block reading left over from playback
         m_grabber.CurrentTrack(track.index);
@@ -253,6 +258,8 @@ void RipEngine::startRead(RipTrack& track)
         track.state = RipTrack::State::Reading;
         emit trackStarted(positionOf(track));
         m_grabber.GrabToFile(spooling() ? QDir::tempPath() : track.partial);
+        if (!spooling())
+            track.lock = std::make_shared<UniqueFd>(lockPartialFile(track.partial));
         m_reading = positionOf(track);
     } catch (const std::exception& e) {
         closeAudioFileQuietly();
@@ -413,12 +420,13 @@ void RipEngine::startEncoder(std::size_t index)
     }
     track.state = RipTrack::State::Encoding;
     ++m_running;
+    track.lock = std::make_shared<UniqueFd>();
     m_pool.start([this, index, file, lame, spool = track.spool, out = track.partial,
-                  cancel = track.cancel] {
+                  cancel = track.cancel, lock = track.lock] {
         // The encoder's error goes to the engine's thread as text; nothing is thrown across.
         QString error;
         try {
-            encodeSpool(*file, *spool, out, *cancel);
+            encodeSpool(*file, *spool, out, *cancel, *lock);
         } catch (const std::exception& e) {
             error = errorText(e);
         }
@@ -460,6 +468,7 @@ void RipEngine::finishTrack(RipTrack& track)
         return;
     }
     track.partial.clear();
+    track.lock.reset();
     track.record.file = track.path;
     saveCover(track);
     track.state = RipTrack::State::Done;
@@ -514,6 +523,7 @@ void RipEngine::removePartial(RipTrack& track)
     if (!track.partial.isEmpty())
         QFile::remove(track.partial);
     track.partial.clear();
+    track.lock.reset();
 }
 
 void RipEngine::closeAudioFile()

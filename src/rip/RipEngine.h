@@ -23,6 +23,7 @@ class SettingsFile;
 class Spool;
 class SpoolFile;
 class TrackListModel;
+class UniqueFd;
 
 /// One requested track on its way from the disc to a tagged file.
 struct RipTrack
@@ -37,7 +38,8 @@ struct RipTrack
     QString directory; // its output folder
     QString path;      // its final name, once chosen
     QString partial;   // the file while it is written; empty once it has its final name or is gone
-    std::shared_ptr<Spool> spool; // the read audio while it waits for its encoder
+    std::shared_ptr<Spool> spool;   // the read audio while it waits for its encoder
+    std::shared_ptr<UniqueFd> lock; // the partial file's lock, held while it is written
     State state = State::Waiting;
     QString error;
     qint64 size = 0;
@@ -221,6 +223,7 @@ private:
     bool m_started = false;
     bool m_stopped = false;
     bool m_finished = false;
+    QStringList m_swept; // the folders rid of stale partial files
     QElapsedTimer m_clock;
     double m_totalSeconds = 0;
     QThreadPool m_pool;

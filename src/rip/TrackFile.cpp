@@ -12,8 +12,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -57,6 +60,39 @@ QString freshPartialPath(const QString& finalPath)
         candidate = final.dir().filePath(partialFileName(final.fileName(), randomTag()));
     while (isTakenPath(candidate));
     return candidate;
+}
+
+UniqueFd lockPartialFile(const QString& path)
+{
+    UniqueFd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (fd.isValid() && ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+        fd.reset();
+    return fd;
+}
+
+void sweepStalePartials(const QString& folder)
+{
+    // A live rip locks its partial right after making it; the age keeps a partial made a moment
+    // ago, before its lock, out of the sweep.
+    constexpr qint64 StaleSeconds = 10;
+    const QDir dir(folder);
+    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        if (!isPartialFileName(name))
+            continue;
+        const QByteArray path = QFile::encodeName(dir.filePath(name));
+        const UniqueFd lock = lockPartialFile(dir.filePath(name));
+        struct stat held
+        {
+        }, named{};
+        if (!lock.isValid() || ::fstat(lock.get(), &held) != 0 || !S_ISREG(held.st_mode) ||
+            ::time(nullptr) - held.st_mtime < StaleSeconds)
+            continue;
+        // Only the file that was locked goes, not one that took its name meanwhile.
+        if (::lstat(path.constData(), &named) == 0 && named.st_ino == held.st_ino &&
+            named.st_dev == held.st_dev)
+            ::unlink(path.constData());
+    }
 }
 
 QString publishTrackFile(const QString& partialPath, const QString& finalPath,

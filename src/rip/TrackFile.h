@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/UniqueFd.h"
 #include "rip/OutputNaming.h"
 #include "rip/TagRecord.h"
 
@@ -13,6 +14,16 @@
 
 /// A partial path for finalPath that no file takes yet.
 QString freshPartialPath(const QString& finalPath);
+
+/// Takes an advisory lock (flock) on the partial file at path and holds it while the descriptor
+/// lives, so the sweep of another rip into the same folder leaves the file alone. An invalid
+/// descriptor when the file cannot be opened or is locked already.
+UniqueFd lockPartialFile(const QString& path);
+
+/// Removes from folder the partial files that a rip killed on the way left behind: names in the
+/// partial pattern, regular files whose lock can be taken and that have not been written for a
+/// while (a partial is locked just after it is made). Nothing else is ever touched.
+void sweepStalePartials(const QString& folder);
 
 /// Gives the partial file at partialPath the name finalPath, never replacing a file: when one
 /// took that name meanwhile, nextFreePath() is asked for another, until one is free. Returns the

@@ -163,6 +163,8 @@ private:
     QList<int> selectedRows() const;
     /// The current row when it is selected; -1 otherwise.
     int currentSelectedRow() const;
+    /// Whether the run's output folder is there or can be made, and takes files; says why not.
+    bool outputFolderReady(const QString& root);
     /// What a run of the window asks the engine for: the output format and the stored settings.
     RipRequest runRequest(const QString& root) const;
     /// Runs the engine until it ends, the window's state following it.

@@ -7,11 +7,14 @@
 #include "rip/EncoderConfiguration.h"
 #include "rip/OutputNaming.h"
 #include "rip/RipEngine.h"
+#include "rip/TrackFile.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsKeys.h"
 
 #include <QDir>
 #include <QRegularExpression>
+
+#include <cstdio>
 
 namespace {
 
@@ -50,10 +53,13 @@ void Tfm_main::ConvertChecked()
         m_parts.prompter->information(this, QStringLiteral("Please stop playing first."));
         return;
     }
-    m_checkedRows = m_list.checkedRows();
-    m_converting = true;
     // Made absolute once, so every name the run writes (the cue sheet's too) resolves.
     const QString root = QDir(storedOutputPath(*m_settings)).absolutePath();
+    const QList<int> checked = m_list.checkedRows();
+    if (!checked.isEmpty() && !outputFolderReady(root))
+        return;
+    m_checkedRows = checked;
+    m_converting = true;
     RipEngine engine(runRequest(root), *m_settings, *m_grabber, m_list, *m_parts.lame);
     engine.setRows(m_checkedRows);
     engine.setLookedUpEntry(m_lookedUpEntry);
@@ -74,6 +80,20 @@ void Tfm_main::ConvertChecked()
         openWithDesktop(engine.lastDirectory().isEmpty() ? root : engine.lastDirectory());
     if (!engine.reportError().isEmpty())
         throw ComponentError(engine.reportError());
+}
+
+bool Tfm_main::outputFolderReady(const QString& root)
+{
+    // The output folder itself is made as the run would make it (its parents must be there),
+    // and checked before the first read: what is wrong is said, and no run starts.
+    try {
+        prepareOutputFolder(root, FolderCreation::FolderOnly);
+    } catch (const ComponentError& e) {
+        std::fprintf(stderr, "tunecrest: %s\n", e.message().toLocal8Bit().constData());
+        m_parts.prompter->information(this, e.message());
+        return false;
+    }
+    return true;
 }
 
 RipRequest Tfm_main::runRequest(const QString& root) const

@@ -87,8 +87,8 @@ struct RipRequest
     bool stopAtFirstError = false;
     /// A stop closes, tags and names the track being read; else it is removed.
     bool keepStoppedTrack = false;
-    /// root and its parents are made and checked before the first read; else only the scheme's
-    /// folders below root are made, as each track needs them.
+    /// root and its parents are made and checked before the first read; else the front end
+    /// checks it, and only the scheme's folders below root are made, as each track needs them.
     bool prepareRoot = true;
 };
 

@@ -120,13 +120,22 @@ QString finishTrackFile(const QString& partial, const QString& path, const Track
     });
 }
 
-void prepareOutputFolder(const QString& folder)
+void prepareOutputFolder(const QString& folder, FolderCreation creation)
 {
+    const auto cannotCreate = [&folder](const QString& reason) {
+        return ComponentError(
+            QStringLiteral("Cannot create the output folder %1: %2").arg(folder, reason));
+    };
     std::error_code error;
-    if (!QFileInfo(folder).isDir() &&
-        !std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), error))
-        throw ComponentError(QStringLiteral("Cannot create the output folder %1: %2")
-                                 .arg(folder, QString::fromLocal8Bit(error.message())));
+    if (QFileInfo(folder).isDir()) {
+        // there already
+    } else if (creation == FolderCreation::FolderOnly) {
+        if (::mkdir(QFile::encodeName(folder).constData(), 0777) != 0)
+            throw cannotCreate(systemError(errno));
+    } else if (!std::filesystem::create_directories(QFile::encodeName(folder).toStdString(),
+                                                    error)) {
+        throw cannotCreate(QString::fromLocal8Bit(error.message()));
+    }
     const QFileInfo info(folder);
     if (!info.isWritable() || !(info.permissions() & QFileDevice::WriteOwner))
         throw ComponentError(

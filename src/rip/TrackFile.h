@@ -48,7 +48,10 @@ QString finishTrackFile(const QString& partial, const QString& path, const Track
                         const TagRecord& tag,
                         const std::function<bool(const QString&)>& isTaken = isTakenPath);
 
-/// Creates folder and its missing parents, then makes sure files can be created in it; throws
-/// ComponentError saying what is wrong. A folder without write permission for its owner counts
-/// as read-only also for root, so the outcome does not depend on who runs the program.
-void prepareOutputFolder(const QString& folder);
+/// Creates folder (with its missing parents, or only the folder itself when they must exist),
+/// then makes sure files can be created in it; throws ComponentError saying what is wrong. A
+/// folder without write permission for its owner counts as read-only also for root, so the
+/// outcome does not depend on who runs the program.
+enum class FolderCreation { WithParents, FolderOnly };
+void prepareOutputFolder(const QString& folder,
+                         FolderCreation creation = FolderCreation::WithParents);

@@ -342,16 +342,31 @@ TEST_F(ConversionRunTest, FailedGrabAndUnusableFolderReachTheHandler)
     main->Skin1Click(QStringLiteral("stopconverter"));
     EXPECT_FALSE(main->converting());
 
-    // A folder that cannot be made: a file stands where it should be.
+    // An output folder that cannot be made or written: checked before the first read, the
+    // real reason said in a box, no run started, nothing written.
     const QByteArray before = readAll(out() + QStringLiteral("/Track01.wma"));
     writeAll(path(QStringLiteral("plain")), "user's file");
-    SettingsFile(path(QStringLiteral("settings.ini")))
-        .writeString(QStringLiteral("Main"), QStringLiteral("Path"),
-                     path(QStringLiteral("plain/sub")));
-    EXPECT_THROW(main->Skin1Click(QStringLiteral("converter")), std::exception);
-    main->Skin1Click(QStringLiteral("stopconverter"));
+    QDir().mkpath(path(QStringLiteral("locked")));
+    ::chmod(QFile::encodeName(path(QStringLiteral("locked"))).constData(), 0555);
+    for (const auto& [folder, reason] :
+         {std::pair{"plain/sub", "Cannot create the output folder %1: Not a directory"},
+          std::pair{"missing/sub", "Cannot create the output folder %1: No such file or directory"},
+          std::pair{"locked", "Cannot write to the output folder %1: Permission denied"}}) {
+        const QString stored = path(QLatin1StringView(folder));
+        SettingsFile(path(QStringLiteral("settings.ini")))
+            .writeString(QStringLiteral("Main"), QStringLiteral("Path"), stored);
+        m_shown.clear();
+        main->Skin1Click(QStringLiteral("converter"));
+        EXPECT_EQ(m_shown, QStringList{QString::fromLatin1(reason).arg(stored)});
+        EXPECT_FALSE(main->converting());
+    }
+    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("missing"))));
+    EXPECT_TRUE(filesBelow(path(QStringLiteral("locked"))).isEmpty());
+    ::chmod(QFile::encodeName(path(QStringLiteral("locked"))).constData(), 0755);
     EXPECT_EQ(readAll(path(QStringLiteral("plain"))), QByteArray("user's file"));
     EXPECT_EQ(readAll(out() + QStringLiteral("/Track01.wma")), before);
+    SettingsFile(path(QStringLiteral("settings.ini")))
+        .writeString(QStringLiteral("Main"), QStringLiteral("Path"), out());
 
     // Raised from a click on the skin, the error reaches the exception handler: a WMA run asks
     // first about the encoder.

@@ -1,10 +1,14 @@
 // Encodes the same synthesised CD audio through our audio file and with the command-line tools a
 // user would take instead, and prints the speed of each (x real time) and our/their ratios.
 //
-//   encode_bench [minutes [format ...]]   (default 40 minutes; formats wma mp3 ogg wav, all)
+//   encode_bench [minutes [format ...]]   (default 40 minutes; formats wma mp3 ogg wav flac
+//                                          flac-rg opus aac, all)
 //
-// Needs ffmpeg, lame, oggenc and /usr/bin/time on PATH. Speeds are given for wall time and for
-// CPU time (user + system), each the better of two rounds.
+// flac-rg is FLAC with the ReplayGain meter on, beside flac --replay-gain, which measures in the
+// same pass; against the plain FLAC row it shows what ReplayGain costs.
+//
+// Needs ffmpeg, lame, oggenc, flac, opusenc and /usr/bin/time on PATH. Speeds are given for wall
+// time and for CPU time (user + system), each the better of two rounds.
 
 #include "components/audiofile/TAudioFile2.h"
 #include "components/audiofile/TAudioFile2LameEnc.h"
@@ -179,6 +183,7 @@ int main(int argc, char* argv[])
         std::function<void()> setUp; // stores the settings of our encode
         QStringList command;
         const char* toolName;
+        bool replayGain = false;
     };
     auto store = [&](const char* section, const char* key, int value) {
         return [&settings, section, key, value] {
@@ -202,6 +207,18 @@ int main(int argc, char* argv[])
          tool({"ffmpeg", "-nostdin", "-y", "-v", "error", "-i", nullptr, "-ar", "48000", "-c:a",
                "pcm_s32le", "theirs.wav"}),
          "ffmpeg -ar 48000 -c:a pcm_s32le"},
+        {"flac", "FLAC level 5", OutputFormatNumber::Flac, [] {},
+         tool({"flac", "-s", "-f", "-5", "-o", "theirs.flac", nullptr}), "flac -5"},
+        {"flac-rg", "FLAC level 5, ReplayGain", OutputFormatNumber::Flac, [] {},
+         tool({"flac", "-s", "-f", "-5", "--replay-gain", "-o", "theirs.flac", nullptr}),
+         "flac -5 --replay-gain", true},
+        {"opus", "Opus 160 kbps", OutputFormatNumber::Opus, [] {},
+         tool({"opusenc", "--quiet", "--bitrate", "160", nullptr, "theirs.opus"}),
+         "opusenc --bitrate 160"},
+        {"aac", "AAC 192 kbps", OutputFormatNumber::Aac, [] {},
+         tool({"ffmpeg", "-nostdin", "-y", "-v", "error", "-i", nullptr, "-c:a", "aac", "-b:a",
+               "192k", "theirs.m4a"}),
+         "ffmpeg -c:a aac -b:a 192k"},
     };
 
     std::printf("\n%-26s %8s %8s %6s   %8s %8s %6s\n", "x real time", "ours", "theirs", "ratio",
@@ -215,6 +232,7 @@ int main(int argc, char* argv[])
             QFile::remove(at("ours")); // the audio file never writes over a file
             return encodeOurs(source, at("ours"), [&](TAudioFile2& file) {
                 configureEncoder(settings, job.outputFormat, file, lame, QString());
+                file.measureReplayGain(job.replayGain);
             });
         };
         const auto runTheirs = [&] { return runTool(dir.path(), times, job.command); };

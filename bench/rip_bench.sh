@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
-# Rips a 40-minute synthesised disc image to WMA, MP3 and Ogg Vorbis at 128 kbps and to FLAC
-# (level 5) with tunecrest-rip (--jobs 1 and --jobs 2), and in the same run with the pipeline a
-# user would use instead: cd-paranoia reading each track into ffmpeg (wmav2), lame, oggenc or
-# flac -5. Prints x real time, our/their ratios and peak memory.
+# Rips a 40-minute synthesised disc image to WMA, MP3 and Ogg Vorbis at 128 kbps, to FLAC
+# (level 5), to Opus at 160 kbps and to AAC at 192 kbps with tunecrest-rip (--jobs 1 and
+# --jobs 2), and in the same run with the pipeline a user would use instead: cd-paranoia reading
+# each track into ffmpeg (wmav2), lame, oggenc, flac -5, opusenc or ffmpeg (aac). Prints x real
+# time, our/their ratios and peak memory.
 #
 #   bash bench/rip_bench.sh [BUILD_DIR] [MINUTES] [RUNS]
 # Each figure is the best of RUNS runs (default 2), since a shared machine's timings wander.
-# FORMATS (default "wma mp3 ogg flac") picks the formats.
+# FORMATS (default "wma mp3 ogg flac opus aac") picks the formats.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${1:-build}
 MINUTES=${2:-40}
 RUNS=${3:-2}
-FORMATS=${FORMATS:-wma mp3 ogg flac}
+FORMATS=${FORMATS:-wma mp3 ogg flac opus aac}
 TRACKS=10
 RIP="$BUILD/src/tunecrest-rip"
 MAKE_DISC="$BUILD/tests/fixtures/tunecrest-make-disc"
@@ -26,8 +27,8 @@ IMAGE="$WORK/bench.cue"
 "$MAKE_DISC" --minutes "$MINUTES" --tracks "$TRACKS" "$IMAGE" >/dev/null
 AUDIO_SECONDS=$((MINUTES * 60))
 
-# Settings: defaults (128 kbps for the lossy formats, FLAC level 5, Synch reads), in a folder of
-# their own.
+# Settings: defaults (128 kbps for WMA, MP3 and Ogg Vorbis, 160 for Opus, 192 for AAC, FLAC
+# level 5, Synch reads), in a folder of their own.
 export XDG_CONFIG_HOME="$WORK/cfg"
 mkdir -p "$XDG_CONFIG_HOME"
 
@@ -58,6 +59,8 @@ their_pipeline() {
         mp3) cd-paranoia -q -d "$IMAGE" "$n" - | lame --quiet -b 128 - "$out/$n.mp3" ;;
         ogg) cd-paranoia -q -d "$IMAGE" "$n" - | oggenc -Q -b 128 -o "$out/$n.ogg" - ;;
         flac) cd-paranoia -q -d "$IMAGE" "$n" - | flac -s -5 -o "$out/$n.flac" - ;;
+        opus) cd-paranoia -q -d "$IMAGE" "$n" - | opusenc --quiet --bitrate 160 - "$out/$n.opus" ;;
+        aac) cd-paranoia -q -d "$IMAGE" "$n" - | ffmpeg -loglevel error -i - -c:a aac -b:a 192k "$out/$n.m4a" ;;
         esac
     done
 }

@@ -24,7 +24,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest
   ffmpeg pulseaudio pulseaudio-utils python3
   # tools the benchmarks compare against
-  cdparanoia cd-paranoia libcdio-utils lame vorbis-tools flac time
+  cdparanoia cd-paranoia libcdio-utils lame vorbis-tools flac opus-tools time
   # outside readers of the cue sheets in the tests
   cuetools
   # an outside reckoner of the AccurateRip checksums (accuraterip-checksum) in the tests

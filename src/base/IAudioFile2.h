@@ -1,8 +1,11 @@
 #pragma once
 
+#include "base/ReplayGain.h"
+
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <span>
 
 class IAudioFile2LameEnc;
@@ -27,6 +30,10 @@ public:
     virtual void SetWmaFormat(int format) = 0;
     /// FLAC at compression level 0 .. 8; verify: the encoder checks its output as it goes.
     virtual void SetFlacFormat(int compression, bool verify) = 0;
+    /// Ogg Opus at 48000 Hz, stereo, VBR around bitrate kbps.
+    virtual void SetOpusFormat(int bitrate) = 0;
+    /// AAC-LC in MP4 at 44100 Hz, stereo, bitrate kbps, with the gapless playback information.
+    virtual void SetAacFormat(int bitrate) = 0;
     virtual bool IsOpen() const = 0;
     virtual void OptionFlag(int flags) = 0;
 
@@ -36,4 +43,11 @@ public:
     /// Appends CD audio: interleaved signed 16-bit stereo samples at 44100 Hz. Called on the
     /// grab's worker thread, never at the same time as another member.
     virtual void write(std::span<const std::int16_t> samples) = 0;
+
+    /// Whether the files opened from now on are measured for ReplayGain while they are written:
+    /// the audio as it goes into the file, after the conversion its format calls for.
+    virtual void measureReplayGain(bool on) = 0;
+    /// The meter of the file closed last, when it was measured; null otherwise. Hands it over
+    /// once.
+    virtual std::unique_ptr<ReplayGainMeter> takeReplayGainMeter() = 0;
 };

@@ -168,6 +168,16 @@ void configureFlac(const SettingsFile& s, IAudioFile2& audioFile)
     audioFile.SetFlacFormat(storedFlacLevel(s), s.read(Keys::Flac::Verify));
 }
 
+void configureOpus(const SettingsFile& s, IAudioFile2& audioFile)
+{
+    audioFile.SetOpusFormat(bitrate(s, Keys::Opus::Bitrate));
+}
+
+void configureAac(const SettingsFile& s, IAudioFile2& audioFile)
+{
+    audioFile.SetAacFormat(bitrate(s, Keys::Aac::Bitrate));
+}
+
 } // namespace
 
 void configureEncoder(const SettingsFile& settings, OutputFormatNumber outputFormat,
@@ -188,6 +198,12 @@ void configureEncoder(const SettingsFile& settings, OutputFormatNumber outputFor
         break;
     case OutputFormatNumber::Flac:
         configureFlac(settings, audioFile);
+        break;
+    case OutputFormatNumber::Opus:
+        configureOpus(settings, audioFile);
+        break;
+    case OutputFormatNumber::Aac:
+        configureAac(settings, audioFile);
         break;
     default:
         break;

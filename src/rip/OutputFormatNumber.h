@@ -8,4 +8,6 @@ enum class OutputFormatNumber {
     OggVorbis = 3,
     RealMedia = 4, // produces nothing
     Flac = 5,
+    Opus = 6,
+    Aac = 7,
 };

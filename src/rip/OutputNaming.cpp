@@ -79,6 +79,10 @@ QString extensionForFormat(OutputFormatNumber outputFormat)
         return QStringLiteral(".ogg");
     case OutputFormatNumber::Flac:
         return QStringLiteral(".flac");
+    case OutputFormatNumber::Opus:
+        return QStringLiteral(".opus");
+    case OutputFormatNumber::Aac:
+        return QStringLiteral(".m4a");
     case OutputFormatNumber::RealMedia:
         return QStringLiteral(".rm");
     }

@@ -30,8 +30,7 @@ QString CleanFileName(const QString& text);
 QString cleanNameStem(const QString& text);
 
 /// The extension of an output format number (0 MP3, 1 WAV, 2 WMA, 3 Ogg Vorbis, 4 RealMedia,
-/// 5 FLAC),
-/// with its dot; empty for any other number.
+/// 5 FLAC, 6 Opus, 7 AAC), with its dot; empty for any other number.
 QString extensionForFormat(OutputFormatNumber outputFormat);
 
 /// The stored output folder (Main/Path); the user's music folder when missing or empty.

@@ -178,6 +178,10 @@ QString formatText(const SettingsFile& settings, OutputFormatNumber format)
         return QStringLiteral("WMA, ") + storedSettings(settings, {Wma::Section});
     case OutputFormatNumber::OggVorbis:
         return QStringLiteral("Ogg Vorbis, ") + storedSettings(settings, {Ogg::Section});
+    case OutputFormatNumber::Opus:
+        return QStringLiteral("Opus, ") + storedSettings(settings, {Opus::Section});
+    case OutputFormatNumber::Aac:
+        return QStringLiteral("AAC, ") + storedSettings(settings, {Aac::Section});
     case OutputFormatNumber::RealMedia:
         return QStringLiteral("RealMedia");
     }

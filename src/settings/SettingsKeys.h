@@ -41,6 +41,8 @@ inline constexpr IntKey ReadOffset{Section, "ReadOffset", 0};
 // Tracks read at full speed first and again in Paranoid mode only when the AccurateRip database
 // does not confirm them.
 inline constexpr BoolKey Verify{Section, "Verify", false};
+// ReplayGain 2.0 values measured while the tracks are written, and tagged into them.
+inline constexpr BoolKey ReplayGain{Section, "ReplayGain", false};
 } // namespace Main
 
 namespace Format {
@@ -128,6 +130,17 @@ inline constexpr const char* Section = "flac";
 inline constexpr IntKey Compression{Section, "compression", 5};
 inline constexpr BoolKey Verify{Section, "verify", false};
 } // namespace Flac
+
+// Opus and AAC store their bitrate as a position in the bitrate list, as MP3 does.
+namespace Opus {
+inline constexpr const char* Section = "opus";
+inline constexpr IntKey Bitrate{Section, "bitrate", 10}; // 160 kbps
+} // namespace Opus
+
+namespace Aac {
+inline constexpr const char* Section = "aac";
+inline constexpr IntKey Bitrate{Section, "bitrate", 11}; // 192 kbps
+} // namespace Aac
 
 namespace Freedb {
 inline constexpr const char* Section = "Freedb";

@@ -2,6 +2,7 @@
 
 #include "base/ComponentError.h"
 #include "base/CoverImage.h"
+#include "tags/SafeRewrite.h"
 
 #include <QFile>
 
@@ -123,9 +124,73 @@ void replaceFrontCover(FLAC__Metadata_Chain* chain, const QByteArray& picture,
     block.release(); // the chain owns it now
 }
 
-} // namespace
+void applyTag(FLAC__Metadata_Chain* chain, const FlacTag& tag, const QString& path)
+{
+    FLAC__StreamMetadata* block = commentBlock(chain, path);
+    const std::pair<const char*, const QString*> fields[] = {{"TITLE", &tag.title},
+                                                             {"ARTIST", &tag.artist},
+                                                             {"ALBUM", &tag.album},
+                                                             {"ALBUMARTIST", &tag.albumArtist},
+                                                             {"DATE", &tag.date},
+                                                             {"GENRE", &tag.genre},
+                                                             {"TRACKNUMBER", &tag.trackNumber},
+                                                             {"TRACKTOTAL", &tag.trackTotal},
+                                                             {"COMMENT", &tag.comment}};
+    for (const auto& [field, value] : fields)
+        setField(block, field, *value, path);
+    for (const auto& [field, value] : tag.extra)
+        setField(block, field.toLatin1().constData(), value, path);
+    if (!tag.picture.isEmpty())
+        replaceFrontCover(chain, tag.picture, tag.pictureType, path);
+}
 
-void writeFlacComments(const QString& path, const FlacTag& tag)
+// libFLAC's I/O over a QFile.
+QFile& fileOf(FLAC__IOHandle handle)
+{
+    return *static_cast<QFile*>(handle);
+}
+
+size_t readFile(void* data, size_t size, size_t count, FLAC__IOHandle handle)
+{
+    if (size == 0 || count == 0)
+        return 0;
+    const qint64 read =
+        fileOf(handle).read(static_cast<char*>(data), static_cast<qint64>(size * count));
+    return read < 0 ? 0 : static_cast<size_t>(read) / size;
+}
+
+size_t writeFile(const void* data, size_t size, size_t count, FLAC__IOHandle handle)
+{
+    if (size == 0 || count == 0)
+        return 0;
+    const qint64 written =
+        fileOf(handle).write(static_cast<const char*>(data), static_cast<qint64>(size * count));
+    return written < 0 ? 0 : static_cast<size_t>(written) / size;
+}
+
+int seekFile(FLAC__IOHandle handle, FLAC__int64 offset, int whence)
+{
+    QFile& file = fileOf(handle);
+    const qint64 base = whence == SEEK_CUR ? file.pos() : whence == SEEK_END ? file.size() : 0;
+    return file.seek(base + offset) ? 0 : -1;
+}
+
+FLAC__int64 tellFile(FLAC__IOHandle handle)
+{
+    return fileOf(handle).pos();
+}
+
+int atEndOfFile(FLAC__IOHandle handle)
+{
+    return fileOf(handle).atEnd() ? 1 : 0;
+}
+
+constexpr FLAC__IOCallbacks FileCallbacks{&readFile, &writeFile,   &seekFile,
+                                          &tellFile, &atEndOfFile, nullptr};
+
+// Padding is used (and kept) so the comments take the room reserved for them; the file's dates
+// and permissions stay.
+void writeInPlace(const QString& path, const FlacTag& tag)
 {
     ChainHandle chain(FLAC__metadata_chain_new());
     if (!chain)
@@ -133,20 +198,50 @@ void writeFlacComments(const QString& path, const FlacTag& tag)
     const QByteArray name = QFile::encodeName(path);
     if (!FLAC__metadata_chain_read(chain.get(), name.constData()))
         fail(path, chainError(chain.get()));
-    FLAC__StreamMetadata* block = commentBlock(chain.get(), path);
-    const std::pair<const char*, const QString*> fields[] = {
-        {"TITLE", &tag.title},           {"ARTIST", &tag.artist},
-        {"ALBUM", &tag.album},           {"DATE", &tag.date},
-        {"GENRE", &tag.genre},           {"TRACKNUMBER", &tag.trackNumber},
-        {"TRACKTOTAL", &tag.trackTotal}, {"COMMENT", &tag.comment}};
-    for (const auto& [field, value] : fields)
-        setField(block, field, *value, path);
-    for (const auto& [field, value] : tag.extra)
-        setField(block, field.toLatin1().constData(), value, path);
-    if (!tag.picture.isEmpty())
-        replaceFrontCover(chain.get(), tag.picture, tag.pictureType, path);
-    // Padding is used (and kept) so the comments take the room reserved for them; the file's
-    // dates and permissions stay.
+    applyTag(chain.get(), tag, path);
     if (!FLAC__metadata_chain_write(chain.get(), true, true))
         fail(path, chainError(chain.get()));
+}
+
+// The sibling receives either the whole new file from libFLAC, or a copy of the file whose
+// metadata libFLAC then rewrites in place when the padding has room.
+void writeThroughSibling(const QString& path, const FlacTag& tag)
+{
+    QFile input(path);
+    if (!input.open(QIODevice::ReadOnly))
+        fail(path, input.errorString());
+    ChainHandle chain(FLAC__metadata_chain_new());
+    if (!chain)
+        fail(path, QStringLiteral("out of memory"));
+    if (!FLAC__metadata_chain_read_with_callbacks(chain.get(), &input, FileCallbacks))
+        fail(path, chainError(chain.get()));
+    applyTag(chain.get(), tag, path);
+
+    SafeRewrite rewrite(path);
+    QFile& sibling = rewrite.file();
+    bool written = false;
+    if (FLAC__metadata_chain_check_if_tempfile_needed(chain.get(), true)) {
+        written = FLAC__metadata_chain_write_with_callbacks_and_tempfile(
+            chain.get(), true, &input, FileCallbacks, &sibling, FileCallbacks);
+    } else {
+        if (!input.seek(0) || !rewrite.append(input))
+            fail(path, rewrite.errorString());
+        written =
+            FLAC__metadata_chain_write_with_callbacks(chain.get(), true, &sibling, FileCallbacks);
+    }
+    if (!written)
+        fail(path, sibling.error() != QFileDevice::NoError ? sibling.errorString()
+                                                           : chainError(chain.get()));
+    if (!rewrite.commit(input.permissions()))
+        fail(path, rewrite.errorString());
+}
+
+} // namespace
+
+void writeFlacComments(const QString& path, const FlacTag& tag, FlacTagWrite how)
+{
+    if (how == FlacTagWrite::ThroughSibling)
+        writeThroughSibling(path, tag);
+    else
+        writeInPlace(path, tag);
 }

@@ -106,6 +106,8 @@ QByteArray pictureFrame(const QByteArray& picture, const QString& type)
 QByteArray optionalFrames(const ID3StructV2& tag)
 {
     QByteArray frames;
+    if (!tag.AlbumArtist.isEmpty())
+        frames += textFrame("TPE2", tag.AlbumArtist);
     if (!tag.PartOfSet.isEmpty())
         frames += textFrame("TPOS", tag.PartOfSet);
     for (const auto& [description, value] : tag.UserTexts)

@@ -16,6 +16,7 @@ struct ID3StructV2
     QString Comment; // COMM, language "eng", empty description
     QString Genre;   // TCON, the genre's name
     // Written after the seven only when set, so a tag without them stays as it was.
+    QString AlbumArtist;                      // TPE2
     QString PartOfSet;                        // TPOS, "1/2"
     QList<QPair<QString, QString>> UserTexts; // TXXX, description and value
     QByteArray Picture;                       // APIC, the front cover
@@ -26,9 +27,9 @@ struct ID3StructV2
 inline constexpr qsizetype ID3MaxTextLength = 255;
 
 /// The complete tag: header, the frames TIT2 TPE1 TALB TRCK TYER TCON COMM (every one, also when
-/// empty), then TPOS, the TXXX frames and APIC (picture type 3, front cover) when set, 10 bytes
-/// of padding. A text ISO-8859-1 can hold is stored in it under encoding 0, any
-/// other as UTF-16 with a byte-order mark under encoding 1.
+/// empty), then TPE2, TPOS, the TXXX frames and APIC (picture type 3, front cover) when set, 10
+/// bytes of padding. A text ISO-8859-1 can hold is stored in it under encoding 0, any other as
+/// UTF-16 with a byte-order mark under encoding 1.
 QByteArray ID3TagImage(const ID3StructV2& tag);
 
 /// Puts the tag at the start of the file at path, in front of its audio; ID3v2 tags already at

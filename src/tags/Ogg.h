@@ -22,15 +22,14 @@ struct OGGTag
     QString pictureType; // its MIME type
 };
 
-/// Replaces the Vorbis comments of the Ogg Vorbis file at path with those of tag, in the order
-/// Title, Artist, Album, TrackNumber, Date, Genre, Comment, as UTF-8. The stream is written into
-/// a freshly named sibling (SafeRewrite), which then replaces the file in one rename and takes its
-/// permission bits. Throws ComponentError
-/// "Cannot open <file>: <reason>" when the file cannot be opened or is no Ogg Vorbis stream,
-/// "Cannot create a file in <folder>: <reason>" when the sibling cannot be made, and "Cannot
-/// write comments to <file>: <reason>" when the new stream cannot be written or cannot take the
-/// file's place (a full disk gives "No space left on device"); the file is then unchanged and no
-/// sibling remains.
+/// Replaces the Vorbis comments of the Ogg Vorbis or Ogg Opus file at path with those of tag, in
+/// the order Title, Artist, Album, TrackNumber, Date, Genre, Comment, as UTF-8. The stream is
+/// written into a freshly named sibling (SafeRewrite), which then replaces the file in one rename
+/// and takes its permission bits. Throws ComponentError "Cannot open <file>: <reason>" when the
+/// file cannot be opened or is neither stream, "Cannot create a file in <folder>: <reason>" when
+/// the sibling cannot be made, and "Cannot write comments to <file>: <reason>" when the new stream
+/// cannot be written or cannot take the file's place (a full disk gives "No space left on device");
+/// the file is then unchanged and no sibling remains.
 void writeOggComments(const QString& path, const OGGTag& tag);
 
 /// The same, returning true once the file carries the new comments; errors are raised as above.

@@ -4,10 +4,12 @@
 
 #include <QByteArray>
 #include <QIODevice>
+#include <QtEndian>
 
 #include <ogg/ogg.h>
 #include <vorbis/codec.h>
 
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -124,15 +126,87 @@ private:
     bool m_atEnd = false;
 };
 
-// The three Vorbis header packets of one link, and how many pages carried them.
+enum class Codec { Vorbis, Opus };
+
+// The header packets of one link (three for Vorbis, two for Opus) but the comments, and how many
+// pages carried them.
 struct LinkHeaders
 {
     int serial = 0;
+    Codec codec = Codec::Vorbis;
     QByteArray identification;
-    QByteArray setup;
+    QByteArray setup;      // Vorbis
+    QByteArray vendor;     // Opus: the comment header's vendor text
+    QByteArray opusBinary; // Opus: binary data after the comments, kept as it is
     bool endsStream = false;
     long pages = 0;
 };
+
+constexpr char OpusHeadMagic[] = "OpusHead";
+constexpr char OpusTagsMagic[] = "OpusTags";
+constexpr qsizetype OpusMagicSize = 8;
+
+bool startsWith(const ogg_packet& packet, const char* magic)
+{
+    return packet.bytes >= OpusMagicSize &&
+           std::memcmp(packet.packet, magic, static_cast<std::size_t>(OpusMagicSize)) == 0;
+}
+
+// Reads the comment header of an Opus link: its vendor text and binary tail into link, its
+// comments into comments. False when it is damaged.
+bool readOpusTags(const ogg_packet& packet, LinkHeaders& link, vorbis_comment& comments)
+{
+    if (!startsWith(packet, OpusTagsMagic))
+        return false;
+    const auto* data = reinterpret_cast<const char*>(packet.packet);
+    const qint64 size = packet.bytes;
+    qint64 at = OpusMagicSize;
+    const auto field = [&](QByteArray& out) {
+        if (size - at < 4)
+            return false;
+        const quint32 length = qFromLittleEndian<quint32>(data + at);
+        at += 4;
+        if (static_cast<quint64>(size - at) < length)
+            return false;
+        out = QByteArray(data + at, static_cast<qsizetype>(length));
+        at += length;
+        return true;
+    };
+    if (!field(link.vendor) || size - at < 4)
+        return false;
+    const quint32 count = qFromLittleEndian<quint32>(data + at);
+    at += 4;
+    for (quint32 i = 0; i < count; ++i) {
+        QByteArray comment;
+        if (!field(comment))
+            return false;
+        vorbis_comment_add(&comments, comment.constData());
+    }
+    // Data after the comments is kept only when it says it is meant to be (lowest bit set).
+    if (at < size && (data[at] & 1))
+        link.opusBinary = QByteArray(data + at, static_cast<qsizetype>(size - at));
+    return true;
+}
+
+void appendLittleEndian32(QByteArray& bytes, quint32 value)
+{
+    char le[4];
+    qToLittleEndian(value, le);
+    bytes.append(le, 4);
+}
+
+QByteArray opusTagsPacket(const LinkHeaders& link, const vorbis_comment& comments)
+{
+    QByteArray packet(OpusTagsMagic, OpusMagicSize);
+    appendLittleEndian32(packet, static_cast<quint32>(link.vendor.size()));
+    packet += link.vendor;
+    appendLittleEndian32(packet, static_cast<quint32>(comments.comments));
+    for (int i = 0; i < comments.comments; ++i) {
+        appendLittleEndian32(packet, static_cast<quint32>(comments.comment_lengths[i]));
+        packet.append(comments.user_comments[i], comments.comment_lengths[i]);
+    }
+    return packet + link.opusBinary;
+}
 
 QByteArray bytesOf(const ogg_packet& packet)
 {
@@ -186,6 +260,8 @@ struct VcEdit::Private
     bool failWrite() { return fail(message("error writing the new stream: ") + writeError); }
 
     bool readHeaders(ogg_page& first, LinkHeaders& link, VorbisHeaderState& vorbis);
+    bool readVorbisHeaders(OggStream& stream, ogg_packet& packet, LinkHeaders& link,
+                           VorbisHeaderState& vorbis);
     bool nextHeaderPacket(OggStream& stream, ogg_packet& packet, LinkHeaders& link);
     bool writeLink(const LinkHeaders& link);
     bool writeHeaders(const LinkHeaders& link, long& pagesWritten);
@@ -211,7 +287,7 @@ bool VcEdit::Private::nextHeaderPacket(OggStream& stream, ogg_packet& packet, Li
             return fail(message("damaged Vorbis header"));
         ogg_page page;
         if (!reader->next(page))
-            return reader->atEnd() ? fail(message("the stream ends inside its Vorbis headers"))
+            return reader->atEnd() ? fail(message("the stream ends inside its headers"))
                                    : failRead();
         if (ogg_page_serialno(&page) != link.serial)
             return fail(message("Ogg files holding several streams are not supported"));
@@ -231,21 +307,38 @@ bool VcEdit::Private::readHeaders(ogg_page& first, LinkHeaders& link, VorbisHead
     ogg_stream_pagein(&stream.state, &first);
 
     ogg_packet packet;
-    for (int number = 0; number < 3; ++number) {
+    if (!nextHeaderPacket(stream, packet, link))
+        return false;
+    link.identification = bytesOf(packet);
+    if (startsWith(packet, OpusHeadMagic)) {
+        link.codec = Codec::Opus;
         if (!nextHeaderPacket(stream, packet, link))
             return false;
-        if (!vorbis.take(packet))
-            return fail(number == 0 ? message("not an Ogg Vorbis stream")
-                                    : message("damaged Vorbis header"));
-        if (number == 0)
-            link.identification = bytesOf(packet);
-        else if (number == 2)
-            link.setup = bytesOf(packet);
+        if (!readOpusTags(packet, link, vorbis.comment))
+            return fail(message("damaged Opus header"));
+    } else if (!readVorbisHeaders(stream, packet, link, vorbis)) {
+        return false;
     }
     // Audio must start on a fresh page; a page mixing both cannot be paginated anew while its
     // audio stays untouched.
     if (stream.holdsMoreData())
         return fail(message("audio data on a Vorbis header page is not supported"));
+    return true;
+}
+
+// The identification header is in packet already.
+bool VcEdit::Private::readVorbisHeaders(OggStream& stream, ogg_packet& packet, LinkHeaders& link,
+                                        VorbisHeaderState& vorbis)
+{
+    if (!vorbis.take(packet))
+        return fail(message("not an Ogg Vorbis or Opus stream"));
+    for (int number = 1; number < 3; ++number) {
+        if (!nextHeaderPacket(stream, packet, link))
+            return false;
+        if (!vorbis.take(packet))
+            return fail(message("damaged Vorbis header"));
+    }
+    link.setup = bytesOf(packet);
     return true;
 }
 
@@ -260,12 +353,14 @@ bool VcEdit::Private::flushPages(OggStream& stream, long& pagesWritten)
     return true;
 }
 
-// The identification header alone on the first page, the comment and setup headers on the pages
-// after it, the last of them ending where the audio begins.
+// The identification header alone on the first page, the comment header (and Vorbis's setup
+// header) on the pages after it, the last of them ending where the audio begins.
 bool VcEdit::Private::writeHeaders(const LinkHeaders& link, long& pagesWritten)
 {
+    const bool opus = link.codec == Codec::Opus;
     QByteArray identification = link.identification;
-    QByteArray comment = commentHeader(vorbis.comment);
+    QByteArray comment =
+        opus ? opusTagsPacket(link, vorbis.comment) : commentHeader(vorbis.comment);
     QByteArray setup = link.setup;
     if (comment.isEmpty())
         return fail(message("cannot build the comment header"));
@@ -276,8 +371,10 @@ bool VcEdit::Private::writeHeaders(const LinkHeaders& link, long& pagesWritten)
     if (!flushPages(stream, pagesWritten))
         return false;
     packet = packetOf(comment, 1);
-    ogg_stream_packetin(&stream.state, &packet);
-    packet = packetOf(setup, 2);
+    if (!opus) {
+        ogg_stream_packetin(&stream.state, &packet);
+        packet = packetOf(setup, 2);
+    }
     packet.e_o_s = link.endsStream;
     ogg_stream_packetin(&stream.state, &packet);
     return flushPages(stream, pagesWritten);
@@ -331,7 +428,7 @@ bool VcEdit::open(QIODevice& input)
     if (!d->reader->next(first))
         return d->fail(message("not an Ogg stream"));
     if (!ogg_page_bos(&first))
-        return d->fail(message("not an Ogg Vorbis stream"));
+        return d->fail(message("not an Ogg Vorbis or Opus stream"));
     return d->readHeaders(first, d->firstLink, d->vorbis);
 }
 

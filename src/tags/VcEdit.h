@@ -7,11 +7,12 @@
 class QIODevice;
 struct vorbis_comment;
 
-/// Edits the comments of an Ogg Vorbis file: reads the stream's three Vorbis headers, then writes
-/// the whole stream out again with a new comment header. The header pages are paginated anew;
-/// the audio pages are copied as they are, granule positions included, with only their sequence
-/// numbers moved after the new header pages. Every link of a chained stream receives the same
-/// comments. Streams multiplexed with others and damaged streams are refused.
+/// Edits the comments of an Ogg Vorbis or Ogg Opus file: reads the stream's headers (three for
+/// Vorbis, two for Opus), then writes the whole stream out again with a new comment header; the
+/// other headers stay as they were (an Opus header's vendor text too). The header pages are
+/// paginated anew; the audio pages are copied as they are, granule positions included, with only
+/// their sequence numbers moved after the new header pages. Every link of a chained stream receives
+/// the same comments. Streams multiplexed with others and damaged streams are refused.
 class VcEdit final
 {
 public:
@@ -19,11 +20,12 @@ public:
     ~VcEdit();
     Q_DISABLE_COPY_MOVE(VcEdit)
 
-    /// Reads the Vorbis headers at the start of input, which stays in use until write().
+    /// Reads the headers at the start of input, which stays in use until write().
     /// False when they cannot be read; lastError() says why.
     bool open(QIODevice& input);
 
-    /// The comment block: the comments read by open(), written out by write().
+    /// The comment block: the comments read by open(), written out by write() (for Opus, all but
+    /// its vendor text).
     vorbis_comment* comments();
 
     /// Writes the whole stream to output with the comment block as its comment header.

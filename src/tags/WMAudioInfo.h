@@ -16,6 +16,7 @@ inline constexpr char16_t Description[] = u"Description";
 inline constexpr char16_t Genre[] = u"WM/Genre";
 inline constexpr char16_t TrackNumber[] = u"WM/TrackNumber";
 inline constexpr char16_t PartOfSet[] = u"WM/PartOfSet";
+inline constexpr char16_t AlbumArtist[] = u"WM/AlbumArtist";
 inline constexpr char16_t Picture[] = u"WM/Picture";
 } // namespace WMAttributeName
 

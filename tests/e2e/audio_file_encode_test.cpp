@@ -1,9 +1,12 @@
+#include "base/ComponentError.h"
 #include "components/audiofile/TAudioFile2.h"
 #include "components/audiofile/TAudioFile2LameEnc.h"
 #include "components/audiofile/WmaFormats.h"
 #include "support/MediaProbe.h"
 #include "support/TempDir.h"
 #include "support/TestSignal.h"
+
+#include <QDir>
 
 #include <gtest/gtest.h>
 
@@ -36,10 +39,13 @@ class AudioFileEncodeTest : public TempDirTest
 protected:
     /// Writes `frames` of the test signal in pieces of the given sizes, in turn (as a grab does,
     /// a sector at a time, unless told otherwise), and closes.
-    QString encode(const QString& name, int frames, std::vector<int> pieces = {SectorFrames})
+    QString encode(const QString& name, int frames, std::vector<int> pieces = {SectorFrames},
+                   double scale = 1)
     {
         const QString file = path(name);
         m_source = cdTestSignal(frames);
+        for (std::int16_t& sample : m_source)
+            sample = static_cast<std::int16_t>(std::lround(sample * scale));
         m_audioFile.open(file);
         for (std::size_t done = 0, i = 0; done < m_source.size() / 2; ++i) {
             const std::size_t count =
@@ -299,6 +305,129 @@ TEST_F(AudioFileEncodeTest, EveryWmaFormat)
                    {"asf", "wmav2", format.sampleRate, format.channels,
                     static_cast<double>(format.encodedKbps), 2048.0 / format.sampleRate, 0.99});
     }
+}
+
+// The gapless information of an .m4a: the encoder's delay and the audio's length in samples.
+std::pair<qint64, qint64> itunesDelayAndLength(const QString& file)
+{
+    const QStringList fields = MediaProbe::tag(MediaProbe::tags(file), QStringLiteral("iTunSMPB"))
+                                   .split(u' ', Qt::SkipEmptyParts);
+    if (fields.size() < 4)
+        return {-1, -1};
+    return {fields[1].toLongLong(nullptr, 16), fields[3].toLongLong(nullptr, 16)};
+}
+
+TEST_F(AudioFileEncodeTest, OpusAndAacFiles)
+{
+    struct Case
+    {
+        const char* name;
+        bool opus;
+        int kbps;
+        Expected expected;
+    };
+    const Case cases[] = {
+        {"music.opus", true, 160, {"ogg", "opus", 48000, 2, 0, 960.0 / 48000, 0.99}},
+        {"low.opus", true, 32, {"ogg", "opus", 48000, 2, 0, 960.0 / 48000, 0.97}},
+        {"music.m4a", false, 192, {"mp4", "aac", 44100, 2, 192, 1024.0 / 44100, 0.99}},
+        {"low.m4a", false, 64, {"mp4", "aac", 44100, 2, 64, 1024.0 / 44100, 0.98}},
+    };
+    const int frames = 3 * CdRate + 123; // ends inside a codec frame
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.opus)
+            m_audioFile.SetOpusFormat(c.kbps);
+        else
+            m_audioFile.SetAacFormat(c.kbps);
+        QString file;
+        EXPECT_EQ(stderrDuring([&] {
+                      file = encode(QLatin1String(c.name), frames, {SectorFrames, 1, 4095});
+                  }),
+                  "");
+        expectFile(file, c.expected);
+        if (c.opus) {
+            // The header's output gain stays 0: loudness belongs to the R128 tags.
+            const QByteArray bytes = readAll(file);
+            const qsizetype head = bytes.indexOf("OpusHead");
+            ASSERT_GE(head, 0);
+            EXPECT_EQ(bytes.mid(head + 16, 2), QByteArray(2, '\0'));
+        } else {
+            EXPECT_EQ(itunesDelayAndLength(file), std::make_pair(qint64{1024}, qint64{frames}));
+        }
+        // The same track in other pieces (from a spool rather than the disc) gives the same
+        // bytes.
+        QDir(root()).mkpath(QStringLiteral("again"));
+        const QString again =
+            encode(QStringLiteral("again/") + QLatin1String(c.name), frames, {4096 * 3, 7});
+        EXPECT_EQ(readAll(again), readAll(file));
+    }
+    EXPECT_THROW(m_audioFile.SetOpusFormat(5), ComponentError);
+    EXPECT_THROW(m_audioFile.SetAacFormat(1000), ComponentError);
+}
+
+// The meter measures what goes into each file, after its conversion: ffmpeg's own meter, run on
+// the decoded file, must find the same loudness (ReplayGain 2.0: -18 LUFS) and, for the
+// lossless files, the same peak. The lossy files are encoded well enough that the codec itself
+// moves the loudness by far less than the tolerance.
+TEST_F(AudioFileEncodeTest, ReplayGainAgreesWithFfmpegsR128Meter)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<void()> choose;
+        double scale;
+        int seconds;
+        bool lossless;
+    };
+    // Album tracks long enough that the blocks spanning their junction, which ffmpeg measures
+    // in the joined audio, hardly count.
+    const Case cases[] = {
+        {"loud.flac", [this] { m_audioFile.SetFlacFormat(5, false); }, 1.5, 20, true},
+        {"quiet.flac", [this] { m_audioFile.SetFlacFormat(5, false); }, 0.5, 20, true},
+        {"small.wav", [this] { m_audioFile.SetWaveFormat(22050, 1, 8); }, 1, 4, true},
+        {"t.opus", [this] { m_audioFile.SetOpusFormat(160); }, 1, 4, false},
+        {"t.m4a", [this] { m_audioFile.SetAacFormat(192); }, 1, 4, false},
+        {"t.ogg", [this] { m_audioFile.SetOggVorbisFormat(32000, 2, 96, 0, 0, -1); }, 1, 4, false},
+        {"t.wma", [this] { m_audioFile.SetWmaFormat(10); }, 1, 4, false},
+        {"mono.mp3", // mixed down by LAME itself
+         [this] {
+             m_lame.ChannelCount(1);
+             m_lame.Bitrate(320);
+             m_audioFile.SetMp3Encoder(&m_lame);
+         },
+         1, 4, false},
+    };
+    m_audioFile.measureReplayGain(true);
+    std::vector<std::unique_ptr<ReplayGainMeter>> flacMeters;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.choose();
+        const QString file =
+            encode(QLatin1String(c.name), c.seconds * CdRate, {SectorFrames}, c.scale);
+        std::unique_ptr<ReplayGainMeter> meter = m_audioFile.takeReplayGainMeter();
+        ASSERT_TRUE(meter);
+        const auto track = meter->trackValues();
+        const auto reference = MediaProbe::loudness({file});
+        ASSERT_TRUE(track && reference);
+        EXPECT_NEAR(track->gain, -18 - reference->integrated, 0.1);
+        if (c.lossless) {
+            EXPECT_NEAR(track->peak, reference->samplePeak, 0.001);
+        }
+        if (QByteArray(c.name).endsWith(".flac"))
+            flacMeters.push_back(std::move(meter));
+    }
+    // The album: the two FLAC tracks measured as one.
+    const std::vector<const ReplayGainMeter*> album{flacMeters[0].get(), flacMeters[1].get()};
+    const auto values = albumValues(album);
+    const auto reference = MediaProbe::loudness(
+        {path(QStringLiteral("loud.flac")), path(QStringLiteral("quiet.flac"))});
+    ASSERT_TRUE(values && reference);
+    EXPECT_NEAR(values->gain, -18 - reference->integrated, 0.1);
+    EXPECT_NEAR(values->peak, reference->samplePeak, 0.001);
+
+    m_audioFile.measureReplayGain(false);
+    encode(QStringLiteral("unmeasured.flac"), CdRate);
+    EXPECT_FALSE(m_audioFile.takeReplayGainMeter());
 }
 
 TEST_F(AudioFileEncodeTest, ClosingAfterAnAbortedGrabLeavesThePartWritten)

@@ -7,7 +7,9 @@
 #include "support/SmallTmpfs.h"
 #include "support/TagTestSupport.h"
 #include "support/TestSignal.h"
+#include "tags/FlacTag.h"
 #include "tags/ID3Writer.h"
+#include "tags/Mp4Tag.h"
 #include "tags/Ogg.h"
 #include "tags/WMATag.h"
 
@@ -54,10 +56,24 @@ QList<TagCase> tagCases()
         info.Title = QStringLiteral("One");
         return errorOf([&] { writeWmaAttributes(file, info); });
     };
+    const auto mp4 = [](const QString& file) {
+        Mp4Tag tag;
+        tag.title = QStringLiteral("One");
+        return errorOf([&] { writeMp4Tags(file, tag); });
+    };
+    // The way tags reach a FLAC file that already carries its final name.
+    const auto flac = [](const QString& file) {
+        FlacTag tag;
+        tag.title = QStringLiteral("One");
+        return errorOf([&] { writeFlacComments(file, tag, FlacTagWrite::ThroughSibling); });
+    };
     return {
         {"mp3", {QStringLiteral("-f"), QStringLiteral("mp3")}, id3},
         {"ogg", {QStringLiteral("-c:a"), QStringLiteral("libvorbis")}, ogg},
         {"wma", {QStringLiteral("-c:a"), QStringLiteral("wmav2")}, wma},
+        {"opus", {QStringLiteral("-c:a"), QStringLiteral("libopus")}, ogg},
+        {"m4a", {QStringLiteral("-c:a"), QStringLiteral("aac")}, mp4},
+        {"flac", {QStringLiteral("-c:a"), QStringLiteral("flac")}, flac},
     };
 }
 
@@ -138,6 +154,8 @@ TEST_F(WriterSafetyTest, EncodingOntoAFullDiskSaysSoAndLeavesNoFile)
         [&] { audioFile.SetMp3Encoder(&lame); },
         [&] { audioFile.SetOggVorbisFormat(44100, 2, 128, 0, 0, -1); },
         [&] { audioFile.SetWmaFormat(10); },
+        [&] { audioFile.SetOpusFormat(160); },
+        [&] { audioFile.SetAacFormat(192); },
     };
     const auto second = cdTestSignal(44100);
     for (const auto& chooseFormat : formats) {

@@ -133,9 +133,11 @@ TEST_F(ConversionRunTest, StoredWmaFormatsAndTheOtherFormats)
     EXPECT_EQ(filesBelow(out()), (QStringList{QStringLiteral("Intro. Part One.mp3"),
                                               QStringLiteral("Intro. Part One.ogg"),
                                               QStringLiteral("Intro. Part One.wav")}));
-    for (const char* ext : {".mp3", ".ogg"})
+    // MP3 gives the track total with the number (the disc has one track); Ogg has a field of
+    // its own for it.
+    for (const auto& [ext, track] : {std::pair{".mp3", "1/1"}, std::pair{".ogg", "1"}})
         expectTags(out() + QStringLiteral("/Intro. Part One") + QLatin1StringView(ext),
-                   QStringLiteral("Intro. Part One"), QStringLiteral("1"));
+                   QStringLiteral("Intro. Part One"), QLatin1StringView(track));
     // WAV holds the disc's samples bit for bit.
     const std::vector<std::int16_t> wav =
         MediaProbe::decode(out() + QStringLiteral("/Intro. Part One.wav"));

@@ -208,4 +208,35 @@ double similarity(std::span<const std::int16_t> reference, std::span<const std::
     return worst;
 }
 
+std::optional<Loudness> loudness(const QStringList& files)
+{
+    QStringList arguments{QStringLiteral("-v"), QStringLiteral("error")};
+    QString inputs;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        arguments << QStringLiteral("-i") << files[i];
+        inputs += QStringLiteral("[%1:a]").arg(i);
+    }
+    // The meter's values after the last frame, printed with three decimals.
+    arguments << QStringLiteral("-filter_complex")
+              << inputs + QStringLiteral("concat=n=%1:v=0:a=1,ebur128=metadata=1:peak=sample,"
+                                         "ametadata=mode=print:file=-")
+                              .arg(files.size())
+              << QStringLiteral("-f") << QStringLiteral("null") << QStringLiteral("-");
+    const Output output = run(QStringLiteral("ffmpeg"), arguments);
+    if (!output.ok)
+        return std::nullopt;
+    Loudness result;
+    const auto valueOf = [&output](const char* key) {
+        const QByteArray prefix = QByteArray("lavfi.r128.") + key + '=';
+        const qsizetype at = output.out.lastIndexOf(prefix);
+        return at < 0 ? std::nan("")
+                      : output.out.mid(at + prefix.size()).split('\n').first().toDouble();
+    };
+    result.integrated = valueOf("I");
+    result.samplePeak = valueOf("sample_peak");
+    if (std::isnan(result.integrated) || std::isnan(result.samplePeak))
+        return std::nullopt;
+    return result;
+}
+
 } // namespace MediaProbe

@@ -67,6 +67,15 @@ std::vector<std::int16_t> decode(const QString& path);
 std::vector<std::int16_t> convertCdAudio(std::span<const std::int16_t> samples, int rate,
                                          int channels);
 
+/// What ffmpeg's EBU R128 meter (the ebur128 filter) measures over the decoded audio of files,
+/// joined in their order: the integrated loudness in LUFS and the largest sample peak.
+struct Loudness
+{
+    double integrated = 0;
+    double samplePeak = 0;
+};
+std::optional<Loudness> loudness(const QStringList& files);
+
 /// How alike two interleaved signals are: the smallest over the channels of the normalised
 /// correlation at the best alignment within maxLag frames (codecs add delay). 1 is identical in
 /// shape.

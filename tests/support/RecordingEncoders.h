@@ -45,10 +45,23 @@ public:
     {
         m_log << RecordingDetail::call("SetFlacFormat", {compression, verify ? 1 : 0});
     }
+    void SetOpusFormat(int bitrate) override
+    {
+        m_log << RecordingDetail::call("SetOpusFormat", {bitrate});
+    }
+    void SetAacFormat(int bitrate) override
+    {
+        m_log << RecordingDetail::call("SetAacFormat", {bitrate});
+    }
     bool IsOpen() const override { return isOpen; }
     void OptionFlag(int flags) override { m_log << RecordingDetail::call("OptionFlag", {flags}); }
     void open(const QString&) override { m_log << QStringLiteral("open"); }
     void write(std::span<const std::int16_t>) override {}
+    void measureReplayGain(bool on) override
+    {
+        m_log << RecordingDetail::call("measureReplayGain", {on ? 1 : 0});
+    }
+    std::unique_ptr<ReplayGainMeter> takeReplayGainMeter() override { return nullptr; }
 
 private:
     QStringList& m_log;

@@ -30,6 +30,10 @@ public:
     void SetOggVorbisFormat(int, int, int, int, int, int) override {}
     void SetWmaFormat(int) override {}
     void SetFlacFormat(int, bool) override {}
+    void SetOpusFormat(int) override {}
+    void SetAacFormat(int) override {}
+    void measureReplayGain(bool) override {}
+    std::unique_ptr<ReplayGainMeter> takeReplayGainMeter() override { return nullptr; }
     bool IsOpen() const override { return m_file.isOpen(); }
     void OptionFlag(int) override {}
 

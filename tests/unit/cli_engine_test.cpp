@@ -118,6 +118,10 @@ public:
     void SetOggVorbisFormat(int, int, int, int, int, int) override {}
     void SetWmaFormat(int) override {}
     void SetFlacFormat(int, bool) override {}
+    void SetOpusFormat(int) override {}
+    void SetAacFormat(int) override {}
+    void measureReplayGain(bool) override {}
+    std::unique_ptr<ReplayGainMeter> takeReplayGainMeter() override { return nullptr; }
     bool IsOpen() const override { return open_; }
     void OptionFlag(int) override {}
     void open(const QString&) override { open_ = true; }

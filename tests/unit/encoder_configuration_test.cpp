@@ -224,6 +224,8 @@ TEST_F(EncoderConfigurationTest, ExtremeStoredValuesAreRefusedNotWrapped)
                            Wav::Bit,
                            Wav::Channel,
                            Wav::Frequency,
+                           Opus::Bitrate,
+                           Aac::Bitrate,
                            Format::Stop,
                            {Format::Section, Format::Mode, 1},
                            {Format::Section, Format::Retries, 1}};
@@ -239,7 +241,7 @@ TEST_F(EncoderConfigurationTest, ExtremeStoredValuesAreRefusedNotWrapped)
             set(on.section, on.key, 1);
         for (const OutputFormatNumber format :
              {OutputFormatNumber::Mp3, OutputFormatNumber::Wav, OutputFormatNumber::Wma,
-              OutputFormatNumber::OggVorbis}) {
+              OutputFormatNumber::OggVorbis, OutputFormatNumber::Opus, OutputFormatNumber::Aac}) {
             try {
                 configureEncoder(m_settings, format, audioFile, lame, {});
             } catch (const ComponentError& e) {
@@ -272,6 +274,28 @@ TEST_F(EncoderConfigurationTest, OggModes)
     EXPECT_EQ(configure(OutputFormatNumber::OggVorbis),
               (QStringList{QStringLiteral("SetOggVorbisFormat(48000, 1, 0, 0, 0, 750)"),
                            QStringLiteral("SetOggVorbisFormat(48000, 1, 128, 64, 192, -1)")}));
+}
+
+TEST_F(EncoderConfigurationTest, OpusAndAacHandTheBitrateOfTheirStoredPosition)
+{
+    struct Case
+    {
+        OutputFormatNumber format;
+        const char* section;
+        const char* call;
+        int defaultKbps;
+    };
+    for (const Case& c : {Case{OutputFormatNumber::Opus, "opus", "SetOpusFormat", 160},
+                          Case{OutputFormatNumber::Aac, "aac", "SetAacFormat", 192}}) {
+        const auto call = [&c](int kbps) {
+            return QStringLiteral("%1(%2)").arg(QLatin1String(c.call)).arg(kbps);
+        };
+        EXPECT_EQ(configure(c.format), QStringList{call(c.defaultKbps)});
+        set(c.section, "bitrate", 5);
+        EXPECT_EQ(configure(c.format), QStringList{call(64)});
+        set(c.section, "bitrate", 15); // outside the list: the default
+        EXPECT_EQ(configure(c.format), QStringList{call(c.defaultKbps)});
+    }
 }
 
 TEST_F(EncoderConfigurationTest, OtherFormatNumbersConfigureNothing)

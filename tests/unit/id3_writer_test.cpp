@@ -64,6 +64,16 @@ TEST(ID3TagImageTest, EmptyTagHasSevenFramesInFixedOrder)
     }
     EXPECT_EQ(frames[6].id, order[6]);
     EXPECT_EQ(frames[6].body, QByteArray("\0eng\0", 5));
+
+    // The album artist comes after the seven, before the optional frames that follow them.
+    ID3StructV2 tag;
+    tag.AlbumArtist = QStringLiteral("Various");
+    tag.PartOfSet = QStringLiteral("1/2");
+    const QList<Frame> more = framesOf(ID3TagImage(tag));
+    ASSERT_EQ(more.size(), 9);
+    EXPECT_EQ(more[7].id, "TPE2");
+    EXPECT_EQ(more[7].body, QByteArray("\0Various", 8));
+    EXPECT_EQ(more[8].id, "TPOS");
 }
 
 TEST(ID3TagImageTest, SizesCountFramesAndPaddingSynchsafe)

@@ -193,6 +193,7 @@ TEST(ID3PictureTest, TheTagStaysAsItWasWithoutPictureAndIdentifiers)
                     {},
                     {},
                     {},
+                    {},
                     {}};
     const QByteArray plain = ID3TagImage(tag);
     // Seven frames, each a 10-byte header and its body, and 10 bytes of padding.

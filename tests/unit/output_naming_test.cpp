@@ -43,7 +43,9 @@ TEST(ExtensionTest, ByFormatNumber)
     EXPECT_EQ(extension(3), QStringLiteral(".ogg"));
     EXPECT_EQ(extension(4), QStringLiteral(".rm"));
     EXPECT_EQ(extension(5), QStringLiteral(".flac"));
-    EXPECT_EQ(extension(6), QString());
+    EXPECT_EQ(extension(6), QStringLiteral(".opus"));
+    EXPECT_EQ(extension(7), QStringLiteral(".m4a"));
+    EXPECT_EQ(extension(8), QString());
 }
 
 TEST_F(OutputNamingTest, ArtistAlbumSchemeCreatesCleanedLevels)

@@ -3,6 +3,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/dict.h>
 #include <libavutil/mem.h>
 #include <libswresample/swresample.h>
 }
@@ -44,6 +45,10 @@ struct SwrDeleter
 {
     void operator()(SwrContext* s) const { swr_free(&s); }
 };
+struct DictionaryDeleter
+{
+    void operator()(AVDictionary* d) const { av_dict_free(&d); }
+};
 struct MemoryDeleter
 {
     void operator()(void* p) const { av_free(p); }
@@ -56,6 +61,7 @@ using Frame = std::unique_ptr<AVFrame, FrameDeleter>;
 using Packet = std::unique_ptr<AVPacket, PacketDeleter>;
 using Swr = std::unique_ptr<SwrContext, SwrDeleter>;
 using Memory = std::unique_ptr<std::uint8_t, MemoryDeleter>;
+using Dictionary = std::unique_ptr<AVDictionary, DictionaryDeleter>;
 
 /// FFmpeg's text for an error code.
 inline QString errorText(int error)

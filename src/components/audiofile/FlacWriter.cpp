@@ -129,6 +129,8 @@ public:
 
     void write(std::span<const std::int16_t> samples) override
     {
+        if (meter())
+            meter()->add(samples);
         m_wide.assign(samples.begin(), samples.end());
         const auto frames = static_cast<uint32_t>(m_wide.size() / CdAudio::Channels);
         if (frames > 0 &&
@@ -145,6 +147,8 @@ public:
         m_file.writeAt(SeekTableOffset, table.data(), table.size());
         m_file.commit();
     }
+
+    void measureReplayGain() override { startMeter(CdAudio::Rate, CdAudio::Channels); }
 
 private:
     void configure(const FlacFormat& format)

@@ -3,6 +3,7 @@
 #include "base/ComponentError.h"
 #include "components/audiofile/LamePresets.h"
 #include "components/audiofile/OutputFile.h"
+#include "components/audiofile/PcmConverter.h"
 
 #include <lame/lame.h>
 
@@ -10,6 +11,7 @@
 #include <array>
 #include <cstdarg>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -288,6 +290,7 @@ public:
 
     void write(std::span<const std::int16_t> samples) override
     {
+        measure(samples);
         while (!samples.empty()) {
             const int frames = std::min(static_cast<int>(samples.size() / 2), ChunkFrames);
             reserve(frames);
@@ -308,6 +311,9 @@ public:
         // stopped before its first sector still gets one (silent) sample.
         if (!m_wroteAudio)
             write(std::array<std::int16_t, 2>{});
+        if (m_meterInput)
+            while (m_meterInput->drain().frames > 0) {
+            }
         reserve(0);
         const LameErrors errors;
         writeEncoded(
@@ -317,7 +323,28 @@ public:
         m_file.commit();
     }
 
+    // LAME resamples and mixes down by itself, so the meter gets the same conversion of its own
+    // when the settings call for one.
+    void measureReplayGain() override
+    {
+        const int rate = lame_get_out_samplerate(m_lame.get());
+        const int channels = lame_get_mode(m_lame.get()) == MONO ? 1 : CdAudio::Channels;
+        ReplayGainMeter& meter = startMeter(rate, channels);
+        if (rate != CdAudio::Rate || channels != CdAudio::Channels) {
+            m_meterInput.emplace(rate, channels, AV_SAMPLE_FMT_FLTP);
+            m_meterInput->setMeter(&meter);
+        }
+    }
+
 private:
+    void measure(std::span<const std::int16_t> samples)
+    {
+        if (m_meterInput)
+            m_meterInput->convert(samples);
+        else if (meter())
+            meter()->add(samples);
+    }
+
     void reserve(int frames)
     {
         const std::size_t size = outputBufferSize(frames);
@@ -351,6 +378,7 @@ private:
     OutputFile m_file;
     std::vector<unsigned char> m_buffer;
     bool m_wroteAudio = false;
+    std::optional<PcmConverter> m_meterInput;
 };
 
 } // namespace

@@ -6,16 +6,31 @@
 #include <cstdio>
 #include <memory>
 
+/// Bytes written at a position that can be moved, for C libraries that write through callbacks,
+/// which must not see exceptions: the try calls give false on failure and keep the error for
+/// throwIfFailed().
+class SeekableOutput
+{
+public:
+    virtual ~SeekableOutput() = default;
+
+    virtual bool tryWrite(const void* data, std::size_t size) noexcept = 0;
+    virtual bool trySeek(std::int64_t offset) noexcept = 0;
+    virtual std::int64_t position() const = 0;
+    virtual std::int64_t size() const = 0;
+    virtual void throwIfFailed() const = 0;
+};
+
 /// A new output file, created exclusively: an existing file at the path is never opened, let
 /// alone truncated. Until commit() succeeds the file counts as incomplete, and an incomplete file
 /// is removed when the object goes away (after a write error, a failed completion, or when the
 /// writer is dropped), so no half-written file is ever left that looks finished.
-class OutputFile
+class OutputFile final : public SeekableOutput
 {
 public:
     /// Throws ComponentError when the file exists or cannot be created.
     explicit OutputFile(const QString& path);
-    ~OutputFile();
+    ~OutputFile() override;
 
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -27,14 +42,12 @@ public:
     /// Overwrites bytes at offset and returns to where it was.
     void writeAt(std::int64_t offset, const void* data, std::size_t size);
 
-    /// For C callbacks that must not throw: false on failure, with the error kept for
-    /// throwIfFailed().
-    bool tryWrite(const void* data, std::size_t size) noexcept;
-    bool trySeek(std::int64_t offset) noexcept;
-    void throwIfFailed() const;
+    bool tryWrite(const void* data, std::size_t size) noexcept override;
+    bool trySeek(std::int64_t offset) noexcept override;
+    void throwIfFailed() const override;
 
-    std::int64_t position() const { return m_position; }
-    std::int64_t size() const { return m_size; }
+    std::int64_t position() const override { return m_position; }
+    std::int64_t size() const override { return m_size; }
 
     /// Flushes and closes the file; from then on it is complete and stays.
     void commit();

@@ -26,7 +26,9 @@ void checkFormat(const OutputFormat& format)
                           [](const LameSettings& s) { checkLameSettings(s); },
                           [](const VorbisFormat& f) { checkVorbisFormat(f); },
                           [](const WmaFormats::Format& f) { checkWmaFormat(f); },
-                          [](const FlacFormat& f) { checkFlacFormat(f); }},
+                          [](const FlacFormat& f) { checkFlacFormat(f); },
+                          [](const OpusFormat& f) { checkOpusFormat(f); },
+                          [](const AacFormat& f) { checkAacFormat(f); }},
                format);
 }
 
@@ -38,6 +40,8 @@ std::unique_ptr<AudioWriter> openWriter(const OutputFormat& format, const QStrin
                    [&](const LameSettings& s) { return openMp3Writer(s, path); },
                    [&](const VorbisFormat& f) { return openVorbisWriter(f, path); },
                    [&](const WmaFormats::Format& f) { return openWmaWriter(f, path); },
-                   [&](const FlacFormat& f) { return openFlacWriter(f, path); }},
+                   [&](const FlacFormat& f) { return openFlacWriter(f, path); },
+                   [&](const OpusFormat& f) { return openOpusWriter(f, path); },
+                   [&](const AacFormat& f) { return openAacWriter(f, path); }},
         format);
 }

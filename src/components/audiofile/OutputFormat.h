@@ -1,8 +1,10 @@
 #pragma once
 
+#include "components/audiofile/AacWriter.h"
 #include "components/audiofile/AudioWriter.h"
 #include "components/audiofile/FlacWriter.h"
 #include "components/audiofile/LameSettings.h"
+#include "components/audiofile/OpusWriter.h"
 #include "components/audiofile/VorbisWriter.h"
 #include "components/audiofile/WavWriter.h"
 #include "components/audiofile/WmaFormats.h"
@@ -14,7 +16,7 @@
 
 /// The kind and form of the next output file; monostate while none is chosen.
 using OutputFormat = std::variant<std::monostate, WaveFormat, LameSettings, VorbisFormat,
-                                  WmaFormats::Format, FlacFormat>;
+                                  WmaFormats::Format, FlacFormat, OpusFormat, AacFormat>;
 
 /// Throws ComponentError when the format cannot be produced, so that a bad choice is reported
 /// when it is made rather than when a grab starts.

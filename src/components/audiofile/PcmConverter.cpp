@@ -1,6 +1,7 @@
 #include "components/audiofile/PcmConverter.h"
 
 #include "base/ComponentError.h"
+#include "base/ReplayGain.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -72,7 +73,36 @@ int PcmConverter::run(const std::uint8_t* const* input, int inputFrames,
     if (frames < 0)
         throw ComponentError(
             QStringLiteral("Audio conversion failed: %1").arg(Ffmpeg::errorText(frames)));
+    if (m_meter && frames > 0)
+        measure(planes, frames);
     return frames;
+}
+
+void PcmConverter::measure(const std::uint8_t* const* planes, int frames)
+{
+    const auto samples = static_cast<std::size_t>(frames) * static_cast<std::size_t>(m_channels);
+    switch (m_format) {
+    case AV_SAMPLE_FMT_FLTP:
+        m_meter->addPlanar(reinterpret_cast<const float* const*>(planes), frames);
+        break;
+    case AV_SAMPLE_FMT_FLT:
+        m_meter->add(std::span(reinterpret_cast<const float*>(planes[0]), samples));
+        break;
+    case AV_SAMPLE_FMT_S16:
+        m_meter->add(std::span(reinterpret_cast<const std::int16_t*>(planes[0]), samples));
+        break;
+    case AV_SAMPLE_FMT_S32:
+        m_meter->add(std::span(reinterpret_cast<const std::int32_t*>(planes[0]), samples));
+        break;
+    case AV_SAMPLE_FMT_U8:
+        m_unsigned.resize(samples);
+        for (std::size_t i = 0; i < samples; ++i)
+            m_unsigned[i] = (planes[0][i] - 128) / 128.0f;
+        m_meter->add(std::span<const float>(m_unsigned));
+        break;
+    default:
+        throw ComponentError(QStringLiteral("The loudness of this sample format is not measured"));
+    }
 }
 
 void PcmConverter::reserve(int frames)

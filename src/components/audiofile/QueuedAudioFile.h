@@ -26,10 +26,17 @@ public:
                             int maxBitrate, int quality) override;
     void SetWmaFormat(int format) override;
     void SetFlacFormat(int compression, bool verify) override;
+    void SetOpusFormat(int bitrate) override { m_encoder->SetOpusFormat(bitrate); }
+    void SetAacFormat(int bitrate) override { m_encoder->SetAacFormat(bitrate); }
     bool IsOpen() const override { return m_encoder->IsOpen(); }
     void OptionFlag(int flags) override { m_encoder->OptionFlag(flags); }
     void open(const QString& path) override;
     void write(std::span<const std::int16_t> samples) override;
+    void measureReplayGain(bool on) override { m_encoder->measureReplayGain(on); }
+    std::unique_ptr<ReplayGainMeter> takeReplayGainMeter() override
+    {
+        return m_encoder->takeReplayGainMeter();
+    }
 
 private:
     static constexpr std::size_t MaxQueued = 16;

@@ -36,10 +36,14 @@ public:
     void SetOggVorbisFormat(int, int, int, int, int, int) override {}
     void SetWmaFormat(int) override {}
     void SetFlacFormat(int, bool) override {}
+    void SetOpusFormat(int) override {}
+    void SetAacFormat(int) override {}
     bool IsOpen() const override { return m_fd.isValid(); }
     void OptionFlag(int) override {}
     void open(const QString& folder) override;
     void write(std::span<const std::int16_t> samples) override;
+    void measureReplayGain(bool) override {} // the spool's encoder measures
+    std::unique_ptr<ReplayGainMeter> takeReplayGainMeter() override { return nullptr; }
 
     /// The spool of the last closed track; null when there is none.
     std::unique_ptr<Spool> takeSpool();

@@ -19,6 +19,7 @@ void TAudioFile2::Close()
     const auto writer = std::move(m_writer);
     m_open = false;
     writer->finish();
+    m_meter = writer->takeReplayGainMeter();
 }
 
 void TAudioFile2::SetWaveFormat(int sampleRate, int channels, int bitsPerSample)
@@ -55,6 +56,16 @@ void TAudioFile2::SetFlacFormat(int compression, bool verify)
     choose(FlacFormat{compression, verify});
 }
 
+void TAudioFile2::SetOpusFormat(int bitrate)
+{
+    choose(OpusFormat{bitrate});
+}
+
+void TAudioFile2::SetAacFormat(int bitrate)
+{
+    choose(AacFormat{bitrate});
+}
+
 bool TAudioFile2::IsOpen() const
 {
     return m_open;
@@ -65,7 +76,11 @@ void TAudioFile2::OptionFlag(int) {}
 void TAudioFile2::open(const QString& path)
 {
     Close();
-    m_writer = openWriter(m_format, path);
+    m_meter.reset();
+    auto writer = openWriter(m_format, path);
+    if (m_measure)
+        writer->measureReplayGain();
+    m_writer = std::move(writer);
     m_open = true;
 }
 
@@ -83,6 +98,11 @@ void TAudioFile2::write(std::span<const std::int16_t> samples)
         m_open = false;
         throw;
     }
+}
+
+std::unique_ptr<ReplayGainMeter> TAudioFile2::takeReplayGainMeter()
+{
+    return std::move(m_meter);
 }
 
 void TAudioFile2::choose(OutputFormat format)

@@ -6,15 +6,16 @@
 #include <atomic>
 #include <memory>
 
-/// The output file of a grab, in the format chosen last: WAV, MP3 (LAME), Ogg Vorbis, WMA
-/// or FLAC.
+/// The output file of a grab, in the format chosen last: WAV, MP3 (LAME), Ogg Vorbis, WMA,
+/// FLAC, Opus or AAC.
 ///
 /// A Set...Format call that cannot be produced throws ComponentError and leaves no format
 /// chosen, so a following open() fails instead of writing something else. open() never replaces
 /// an existing file. A write error removes the file and throws; Close() completes it (headers,
 /// LAME tag, end of stream, index), also when the grab stopped midway. The file is written on
 /// the grabber's thread between open() and Close(); the other calls come between grabs.
-/// OptionFlag has no effect on the files.
+/// OptionFlag has no effect on the files. When measureReplayGain is on, each file's audio is
+/// measured as the writer hands it to the encoder, and the meter is handed over after Close.
 class TAudioFile2 final : public IAudioFile2
 {
 public:
@@ -33,11 +34,16 @@ public:
                             int maxBitrate, int quality) override;
     void SetWmaFormat(int format) override;
     void SetFlacFormat(int compression, bool verify) override;
+    void SetOpusFormat(int bitrate) override;
+    void SetAacFormat(int bitrate) override;
     bool IsOpen() const override;
     void OptionFlag(int flags) override;
 
     void open(const QString& path) override;
     void write(std::span<const std::int16_t> samples) override;
+
+    void measureReplayGain(bool on) override { m_measure = on; }
+    std::unique_ptr<ReplayGainMeter> takeReplayGainMeter() override;
 
 private:
     void choose(OutputFormat format);
@@ -45,5 +51,7 @@ private:
 
     OutputFormat m_format;
     std::unique_ptr<AudioWriter> m_writer;
-    std::atomic<bool> m_open = false; // IsOpen may be asked from another thread
+    bool m_measure = false;
+    std::unique_ptr<ReplayGainMeter> m_meter; // of the file closed last
+    std::atomic<bool> m_open = false;         // IsOpen may be asked from another thread
 };

@@ -1,11 +1,9 @@
 #include "components/audiofile/VorbisWriter.h"
 
 #include "base/ComponentError.h"
-#include "base/PartialFileName.h"
+#include "components/audiofile/OggSerial.h"
 #include "components/audiofile/OutputFile.h"
 #include "components/audiofile/PcmConverter.h"
-
-#include <QFileInfo>
 
 #include <vector>
 
@@ -122,24 +120,12 @@ vorbis_info* configured(VorbisInfo& info, const VorbisFormat& f)
     return &info.info;
 }
 
-// The stream's serial number comes from the file's final name rather than chance, so the same
-// track ripped twice gives the same bytes, whether it was written under a partial name first or
-// not; a serial only has to differ between streams of one file.
-int streamSerialFor(const QString& path)
-{
-    std::uint32_t hash = 2166136261u; // FNV-1a
-    for (const char c : finalFileName(QFileInfo(path).fileName()).toUtf8()) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 16777619u;
-    }
-    return static_cast<int>(hash);
-}
-
 class VorbisWriter final : public AudioWriter
 {
 public:
     VorbisWriter(const VorbisFormat& format, const QString& path)
-        : m_dsp(configured(m_info, format)), m_block(&m_dsp.dsp), m_stream(streamSerialFor(path)),
+        : m_dsp(configured(m_info, format)), m_block(&m_dsp.dsp),
+          m_stream(static_cast<int>(oggStreamSerialFor(path))),
           m_converter(format.sampleRate, format.channels, AV_SAMPLE_FMT_FLTP), m_file(path)
     {
         m_staged.reserve(StagedSamples);
@@ -175,6 +161,11 @@ public:
         encodeBlocks();
         writePages(true);
         m_file.commit();
+    }
+
+    void measureReplayGain() override
+    {
+        m_converter.setMeter(&startMeter(static_cast<int>(m_info.info.rate), m_info.info.channels));
     }
 
 private:

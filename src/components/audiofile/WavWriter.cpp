@@ -102,6 +102,8 @@ public:
     {
         if (!m_converter) {
             // CD audio is already in the file's format.
+            if (meter())
+                meter()->add(samples);
             append(samples.data(), samples.size_bytes());
             return;
         }
@@ -119,6 +121,13 @@ public:
         const QByteArray header = waveHeader(m_format, static_cast<std::uint32_t>(m_dataSize));
         m_file.writeAt(0, header.constData(), static_cast<std::size_t>(header.size()));
         m_file.commit();
+    }
+
+    void measureReplayGain() override
+    {
+        ReplayGainMeter& meter = startMeter(m_format.sampleRate, m_format.channels);
+        if (m_converter)
+            m_converter->setMeter(&meter);
     }
 
 private:

@@ -1,11 +1,14 @@
-// Read speed of the grabber from a disc image, in times real time, next to cd-paranoia on the
-// same image. Every reader writes WAV files into the same temporary folder.
+// Read speed of the grabber from disc images, in times real time, next to cd-paranoia on the
+// same disc, and the time it takes to open large images. Every reader writes WAV files into the
+// same temporary folder.
 //
 //   grab_bench [--minutes M] [--tracks N] [--runs R]
 //
-// Writes an image of M minutes (default 20) in N tracks (default 5) of the test signal, grabs
-// every track in each grab mode and rips the whole disc with cd-paranoia (full paranoia, and
-// with -Z, paranoia off). Prints the best of R runs (default 2).
+// Writes a disc of M minutes (default 20) in N tracks (default 5) of the test signal as a BIN, a
+// WAVE file, FLAC files per track and a cdrdao TOC over a raw file, grabs every track of each in
+// each grab mode, and rips the BIN with cd-paranoia (full paranoia, and with -Z, paranoia off).
+// Prints the best of R runs (default 2). Then opens (ReadDisc) a cue sheet of 99 tracks over a
+// sparse WAVE file of 700 MB.
 
 #include "DiscImage.h"
 #include "TestAudio.h"
@@ -26,6 +29,7 @@
 #include <cstdlib>
 #include <functional>
 #include <limits>
+#include <memory>
 
 namespace {
 
@@ -115,12 +119,53 @@ bool ripWithCdParanoia(const QString& cue, const QDir& out, bool paranoiaOff, qi
     return QFileInfo(file).size() == bytes + 44;
 }
 
-void report(const char* reader, double seconds, double audioSeconds)
+void report(const QString& reader, double seconds, double audioSeconds)
 {
     if (seconds < 0)
-        std::printf("%-26s failed\n", reader);
+        std::printf("%-34s failed\n", qPrintable(reader));
     else
-        std::printf("%-26s %8.2f s %9.1fx\n", reader, seconds, audioSeconds / seconds);
+        std::printf("%-34s %8.2f s %9.1fx\n", qPrintable(reader), seconds, audioSeconds / seconds);
+}
+
+std::unique_ptr<TAudioCDGrabber2> grabberOf(const QString& sheet)
+{
+    auto grabber = std::make_unique<TAudioCDGrabber2>(std::make_unique<WavAudioFile>());
+    grabber->CurrentDevice(grabber->addImageDrive(sheet));
+    return grabber;
+}
+
+/// A cue sheet of 99 tracks over a sparse WAVE file of 700 MB: its header, then a hole.
+QString largeSparseImage(const QDir& out)
+{
+    const QString wave = out.filePath(QStringLiteral("large.wav"));
+    DiscFixture::writeAudioFile(wave.toStdString(), {}, DiscFixture::AudioFileKind::Wave);
+    constexpr qint64 AudioBytes = qint64{700} * 1024 * 1024 / 2352 * 2352;
+    QFile file(wave);
+    file.open(QIODevice::ReadWrite);
+    file.seek(4);
+    const quint32 riffSize = quint32(36 + AudioBytes);
+    file.write(reinterpret_cast<const char*>(&riffSize), 4);
+    file.seek(40);
+    const quint32 dataSize = quint32(AudioBytes);
+    file.write(reinterpret_cast<const char*>(&dataSize), 4);
+    file.resize(44 + AudioBytes);
+    file.close();
+    QByteArray cue = "FILE \"large.wav\" WAVE\n";
+    const qint64 trackSectors = AudioBytes / 2352 / 99;
+    for (int track = 1; track <= 99; ++track) {
+        const qint64 start = (track - 1) * trackSectors;
+        cue += QStringLiteral("  TRACK %1 AUDIO\n    TITLE \"Track %1\"\n    INDEX 01 %2:%3:%4\n")
+                   .arg(track, 2, 10, QChar(u'0'))
+                   .arg(start / 4500, 2, 10, QChar(u'0'))
+                   .arg(start / 75 % 60, 2, 10, QChar(u'0'))
+                   .arg(start % 75, 2, 10, QChar(u'0'))
+                   .toUtf8();
+    }
+    const QString sheet = out.filePath(QStringLiteral("large.cue"));
+    QFile sheetFile(sheet);
+    sheetFile.open(QIODevice::WriteOnly);
+    sheetFile.write(cue);
+    return sheet;
 }
 
 } // namespace
@@ -131,36 +176,51 @@ int main(int argc, char* argv[])
     const Options options = parse(app.arguments());
     QTemporaryDir dir;
     const QDir out(dir.path());
-    const QString cue = out.filePath(QStringLiteral("bench.cue"));
 
     const int total = options.minutes * 60 * DiscFixture::SectorsPerSecond;
-    DiscFixture::writeDisc(cue.toStdString(),
-                           DiscFixture::audioDisc(std::vector<int>(
-                               static_cast<std::size_t>(options.tracks), total / options.tracks)));
+    const DiscFixture::DiscLayout disc = DiscFixture::audioDisc(
+        std::vector<int>(static_cast<std::size_t>(options.tracks), total / options.tracks));
     const int sectors = total / options.tracks * options.tracks;
     const double audioSeconds = double(sectors) / DiscFixture::SectorsPerSecond;
-    std::printf("Image: %d min in %d tracks (%s); best of %d runs\n\n", options.minutes,
-                options.tracks, qPrintable(cue), options.runs);
-    std::printf("%-26s %10s %10s\n", "reader", "time", "speed");
+    std::printf("Disc: %d min in %d tracks (%s); best of %d runs\n\n", options.minutes,
+                options.tracks, qPrintable(out.path()), options.runs);
+    std::printf("%-34s %10s %10s\n", "reader", "time", "speed");
 
-    qputenv("TUNECREST_IMAGE_DRIVES", cue.toLocal8Bit());
-    TAudioCDGrabber2 grabber(std::make_unique<WavAudioFile>());
-    grabber.Initialize();
-    grabber.CurrentDevice(grabber.DeviceCount());
-    grabber.ReadDisc();
-    const char* modes[] = {"grabber Burst (0)", "grabber Synch (1)", "grabber Secure (2)",
-                           "grabber Paranoid (3)"};
-    for (int mode = 0; mode < 4; ++mode) {
-        grabber.GrabMode(mode);
-        report(modes[mode], bestOf(options.runs, [&] { return grabEveryTrack(grabber, out); }),
-               audioSeconds);
+    using DiscFixture::ImageStyle;
+    const std::vector<std::pair<ImageStyle, QString>> styles{
+        {ImageStyle::BinCue, QStringLiteral("bin.cue")},
+        {ImageStyle::WaveCue, QStringLiteral("wave.cue")},
+        {ImageStyle::FlacPerTrackCue, QStringLiteral("flac.cue")},
+        {ImageStyle::TocRaw, QStringLiteral("raw.toc")}};
+    const char* modes[] = {"Burst", "Synch", "Secure", "Paranoid"};
+    for (const auto& [style, name] : styles) {
+        const QString sheet = out.filePath(name);
+        DiscFixture::writeImage(sheet.toStdString(), disc, style);
+        const auto grabber = grabberOf(sheet);
+        grabber->ReadDisc();
+        for (int mode = 0; mode < 4; ++mode) {
+            grabber->GrabMode(mode);
+            report(QStringLiteral("grabber %1 %2").arg(name, QLatin1String(modes[mode])),
+                   bestOf(options.runs, [&] { return grabEveryTrack(*grabber, out); }),
+                   audioSeconds);
+        }
     }
+    const QString cue = out.filePath(QStringLiteral("bin.cue"));
     const qint64 bytes = qint64(sectors) * DiscFixture::SectorBytes;
-    report("cd-paranoia (full)",
+    report(QStringLiteral("cd-paranoia bin.cue (full)"),
            bestOf(options.runs, [&] { return ripWithCdParanoia(cue, out, false, bytes); }),
            audioSeconds);
-    report("cd-paranoia -Z (off)",
+    report(QStringLiteral("cd-paranoia bin.cue -Z (off)"),
            bestOf(options.runs, [&] { return ripWithCdParanoia(cue, out, true, bytes); }),
            audioSeconds);
+
+    const QString large = largeSparseImage(out);
+    const auto grabber = grabberOf(large);
+    const double opening = bestOf(options.runs, [&] {
+        grabber->ReadDisc();
+        return grabber->TrackCount() == 99;
+    });
+    std::printf("\nReadDisc of 99 tracks over a sparse 700 MB WAVE file: %.1f ms\n",
+                opening * 1000);
     return EXIT_SUCCESS;
 }

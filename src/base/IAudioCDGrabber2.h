@@ -40,6 +40,9 @@ struct GrabReport
     QList<int> unreadable; // sectors (LSN) that could not be read, in order
     bool complete = false; // the read reached the track's end
     AccurateRipSums accurateRip; // of the audio as read, the read offset applied
+    // The track has pre-emphasis and de-emphasis was on: the audio handed on (and so crc and
+    // peak) is de-emphasized; accurateRip stays that of the audio as on the disc.
+    bool deEmphasized = false;
 };
 
 /// The CD grabber: finds drives, reads the disc, grabs a track into the audio file.
@@ -117,6 +120,24 @@ public:
     /// up to INDEX 01), which a grab of the track before it reads at its end.
     virtual int trackStartSector() const = 0;
     virtual int trackPregapSectors() const = 0;
+
+    /// Hidden track one audio: the length in sectors of the first track's pregap (sector 0 up to
+    /// its INDEX 01) when it holds audio that is not digital silence; 0 when the disc of the
+    /// last ReadDisc has none. It belongs to no track: no track's grab reads it.
+    virtual int hiddenTrackSectors() const = 0;
+    /// Makes the hidden track one audio the current track, as a track of its own numbered 0:
+    /// the track properties, GrabToFile, TestRead and BeginRead then act on sectors 0 ..
+    /// hiddenTrackSectors() - 1. Its start sector and pregap are 0, its ISRC is empty, its
+    /// pre-emphasis that of the first track; its texts are the first track's but the title
+    /// ("Session1 Track0" as placeholder). CurrentTrack selects a numbered track again. Throws
+    /// ComponentError when the disc has no hidden track one audio.
+    virtual void selectHiddenTrack() = 0;
+    /// Whether the current track was recorded with pre-emphasis (the disc's track flag, FLAGS
+    /// PRE or PRE_EMPHASIS in an image).
+    virtual bool trackPreEmphasis() const = 0;
+    /// With on, later grabs, test reads and block reads of a track with pre-emphasis apply the
+    /// standard 50/15 µs de-emphasis (GrabReport::deEmphasized says so). Off at the start.
+    virtual void setDeEmphasis(bool on) = 0;
 
     /// Starts looking the disc of the last ReadDisc up through info and returns at once. The
     /// statuses follow as OnFreeDBQueryStatus; once one reports Loaded, the track properties

@@ -38,6 +38,17 @@ protected:
         return cue;
     }
 
+    /// Writes name.cue (name.toc for the TOC styles) and its files; returns the sheet's path.
+    QString makeImage(const QString& name, const DiscFixture::DiscLayout& layout,
+                      DiscFixture::ImageStyle style)
+    {
+        const bool toc =
+            style == DiscFixture::ImageStyle::TocWave || style == DiscFixture::ImageStyle::TocRaw;
+        const QString sheet = path(name + (toc ? QStringLiteral(".toc") : QStringLiteral(".cue")));
+        DiscFixture::writeImage(sheet.toStdString(), layout, style);
+        return sheet;
+    }
+
     /// A grabber over the image drives at paths, initialised, the last drive current.
     std::unique_ptr<TAudioCDGrabber2> grabberFor(const QStringList& paths)
     {
@@ -130,6 +141,15 @@ protected:
     static std::vector<std::int16_t> silence(int sectors)
     {
         return std::vector<std::int16_t>(std::size_t(sectors) * DiscFixture::FramesPerSector * 2);
+    }
+
+    /// The audio of sectors [from, from + sectors) of layout's disc.
+    static std::vector<std::int16_t> discSectors(const DiscFixture::DiscLayout& layout, int from,
+                                                 int sectors)
+    {
+        std::vector<std::int16_t> samples(std::size_t(sectors) * DiscFixture::FramesPerSector * 2);
+        DiscFixture::discAudio(layout, std::int64_t(from) * DiscFixture::FramesPerSector, samples);
+        return samples;
     }
 
     EnvGuard m_imageDrives{"TUNECREST_IMAGE_DRIVES"};

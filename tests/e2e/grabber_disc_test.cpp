@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 class GrabberDisc : public GrabberTest
@@ -55,6 +57,40 @@ TEST_F(GrabberDisc, ImageDrivesComeLastAndDescribeTheirImage)
     EXPECT_THROW(grabber->CurrentDevice(count + 1), ComponentError);
     EXPECT_THROW(grabber->describeDrive(count + 1), ComponentError);
     EXPECT_EQ(grabber->currentDevice(), count - 1);
+}
+
+// A path given as a drive: a device (a block device, or a link to one) is a hardware drive,
+// listed once; anything else an image drive, empty while nothing is there.
+TEST_F(GrabberDisc, ADevicePathIsAHardwareDriveAndAnyOtherPathAnImage)
+{
+    QString device;
+    for (const QString& name : QDir(QStringLiteral("/dev")).entryList(QDir::System)) {
+        const QString candidate = QStringLiteral("/dev/") + name;
+        struct stat status
+        {
+        };
+        if (::stat(QFile::encodeName(candidate).constData(), &status) == 0 &&
+            S_ISBLK(status.st_mode) && (device.isEmpty() || name.startsWith(u"loop")))
+            device = candidate;
+    }
+    if (device.isEmpty())
+        GTEST_SKIP() << "this machine has no block device";
+    auto grabber = grabberFor({path(QStringLiteral("first.cue"))});
+    const int found = grabber->DeviceCount();
+    const int hardware = grabber->addDrive(device);
+    EXPECT_EQ(hardware, found + 1);
+    EXPECT_EQ(grabber->describeDrive(hardware).tag, device);
+    EXPECT_NE(grabber->describeDrive(hardware).text1, QStringLiteral("Disc Image"));
+    ASSERT_TRUE(QFile::link(device, path(QStringLiteral("cdrom"))));
+    EXPECT_EQ(grabber->addDrive(path(QStringLiteral("cdrom"))), hardware);
+
+    const int image =
+        grabber->addDrive(makeDisc(QStringLiteral("disc"), DiscFixture::audioDisc({75})));
+    EXPECT_EQ(grabber->describeDrive(image).text1, QStringLiteral("Disc Image"));
+    EXPECT_EQ(grabber->driveState(image), DriveState::AudioDisc);
+    const int later = grabber->addDrive(path(QStringLiteral("later.cue")));
+    EXPECT_EQ(grabber->describeDrive(later).text3, QStringLiteral("CUE"));
+    EXPECT_EQ(grabber->driveState(later), DriveState::Empty);
 }
 
 TEST_F(GrabberDisc, DriveStatesTellEmptyAudioAndDataDiscs)

@@ -15,6 +15,7 @@ public:
     void ErrorAction(int action) override { record("ErrorAction", action); }
     void ReadRetries(int retries) override { record("ReadRetries", retries); }
     void setReadOffset(int samples) override { record("setReadOffset", samples); }
+    void setDeEmphasis(bool on) override { record("setDeEmphasis", on ? 1 : 0); }
 
     void Initialize() override {}
     void Uninitialize() override {}
@@ -53,6 +54,9 @@ public:
     QString trackIsrc() const override { return {}; }
     int trackStartSector() const override { return 0; }
     int trackPregapSectors() const override { return 0; }
+    int hiddenTrackSectors() const override { return 0; }
+    void selectHiddenTrack() override {}
+    bool trackPreEmphasis() const override { return false; }
     DriveState driveState(int) const override { return DriveState::Empty; }
     DriveDescription describeDrive(int) const override { return {}; }
 

@@ -68,6 +68,10 @@ public:
     QString trackIsrc() const override { return {}; }
     int trackStartSector() const override { return 0; }
     int trackPregapSectors() const override { return 0; }
+    int hiddenTrackSectors() const override { return 0; }
+    void selectHiddenTrack() override { throw ComponentError(QStringLiteral("no hidden track")); }
+    bool trackPreEmphasis() const override { return false; }
+    void setDeEmphasis(bool) override {}
     void AbortGrab() override { ++m_serial; }
     void QueryFreeDB(IFreeDBInformation2&, int) override {}
     FreeDBDisc freeDBDisc() const override { return {}; }

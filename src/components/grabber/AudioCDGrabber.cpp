@@ -2,7 +2,6 @@
 
 #include "AccurateRipChecksum.h"
 #include "BlockReadAhead.h"
-#include "CdText.h"
 #include "DiscReading.h"
 #include "GrabWorker.h"
 #include "MediaWatcher.h"
@@ -10,6 +9,7 @@
 #include "base/ComponentError.h"
 #include "base/IAudioFile2.h"
 
+#include <QFileInfo>
 #include <QThread>
 #include <QTimer>
 
@@ -93,13 +93,14 @@ void TAudioCDGrabber2::ReadDisc()
 {
     const Drive& drive = currentDrive();
     forgetDisc();
-    const CdIoHandle device = openDisc(drive);
-    if (!device)
+    const std::unique_ptr<Disc> disc = openDisc(drive);
+    if (!disc)
         return;
-    m_toc = readToc(device.get(), drive);
-    readDiscCodes(device.get(), m_toc);
+    m_toc = disc->readToc();
+    disc->readDiscCodes(m_toc);
     m_audioTracks = m_toc.audioTracks();
-    m_cdText = readCdText(device.get(), m_audioTracks);
+    m_cdText = disc->readTexts(m_audioTracks);
+    m_hiddenSectors = ::hiddenTrackSectors(*disc, m_toc);
     m_track = m_audioTracks.isEmpty() ? -1 : 0;
 }
 
@@ -134,8 +135,8 @@ void TAudioCDGrabber2::TestRead()
 void TAudioCDGrabber2::startGrab(const TocTrack& track, IAudioFile2* file)
 {
     auto run = std::make_unique<GrabRun>();
-    run->worker = std::make_unique<GrabWorker>(currentDrive(), track, m_toc.placeOf(track),
-                                               m_options, file, run->cancel);
+    run->worker = std::make_unique<GrabWorker>(currentDrive(), track, currentPlace(), m_options,
+                                               file, run->cancel);
     run->thread.reset(new QThread);
     run->worker->moveToThread(run->thread.get());
     connect(run->thread.get(), &QThread::started, run->worker.get(), &GrabWorker::run);
@@ -179,6 +180,22 @@ void TAudioCDGrabber2::endGrab()
         return;
     ++m_grabSerial;
     m_grab.reset();
+}
+
+int TAudioCDGrabber2::addDrive(const QString& path)
+{
+    if (!isBlockDevice(path))
+        return addImageDrive(path);
+    const QString device = QFileInfo(path).canonicalFilePath();
+    for (qsizetype i = 0; i < m_drives.size(); ++i) {
+        const Drive& drive = m_drives.at(i);
+        if (!drive.isImage() && QFileInfo(drive.path).canonicalFilePath() == device)
+            return static_cast<int>(i + 1);
+    }
+    const Drive drive = hardwareDrive(path);
+    m_drives.append(drive);
+    m_descriptions.append(describe(drive));
+    return DeviceCount();
 }
 
 int TAudioCDGrabber2::addImageDrive(const QString& path)
@@ -243,6 +260,31 @@ void TAudioCDGrabber2::CurrentTrack(int index)
                 .arg(m_device > 0 ? currentDrive().path : QStringLiteral("no drive"))
                 .arg(TrackCount()));
     m_track = index;
+    m_hiddenSelected = false;
+}
+
+int TAudioCDGrabber2::hiddenTrackSectors() const
+{
+    return m_hiddenSectors;
+}
+
+void TAudioCDGrabber2::selectHiddenTrack()
+{
+    if (m_hiddenSectors <= 0)
+        throw ComponentError(
+            QStringLiteral("The disc in %1 has no hidden audio before its first track.")
+                .arg(m_device > 0 ? currentDrive().path : QStringLiteral("no drive")));
+    m_hiddenSelected = true;
+}
+
+bool TAudioCDGrabber2::trackPreEmphasis() const
+{
+    return currentTocTrack().preEmphasis;
+}
+
+void TAudioCDGrabber2::setDeEmphasis(bool on)
+{
+    m_options.deEmphasis = on;
 }
 
 int TAudioCDGrabber2::TrackLength1() const
@@ -287,7 +329,7 @@ int TAudioCDGrabber2::trackPregapSectors() const
 
 int TAudioCDGrabber2::trackSectors() const
 {
-    return m_track < 0 ? 0 : m_audioTracks.at(m_track).sectorCount;
+    return m_track < 0 ? 0 : currentTocTrack().sectorCount;
 }
 
 bool TAudioCDGrabber2::hasTrackTitle() const
@@ -352,7 +394,7 @@ OffsetChecksums TAudioCDGrabber2::readAtAllOffsets(int index, int margin)
     wider.sectorCount += sectors;
     ReadOptions options = m_options;
     options.offset = -margin;
-    const TrackPlace place = m_toc.placeOf(track);
+    const TrackPlace place = currentPlace();
     TrackReader reader(currentDrive(), wider, place, options, ReadEvents{});
     std::vector<std::int16_t> wide;
     constexpr int SectorsPerRead = 75;
@@ -368,15 +410,16 @@ void TAudioCDGrabber2::BeginRead()
     ReadOptions plain = m_options;
     plain.mode = ReadMode::Burst;
     const Drive& drive = currentDrive();
-    const TocTrack& track = currentTocTrack();
-    const TrackPlace place = m_toc.placeOf(track);
+    const TocTrack track = currentTocTrack();
+    const TrackPlace place = currentPlace();
     auto makeReader = [&](const std::atomic<bool>& cancel) {
         ReadEvents events{[this](int retry, int sector) { emit OnGrabRetry(retry, sector); },
                           &cancel};
         return std::make_unique<TrackReader>(drive, track, place, plain, std::move(events));
     };
     m_blockReader.reset();
-    m_blockReader = std::make_unique<BlockReadAhead>(makeReader, ReadAheadSamples);
+    m_blockReader = std::make_unique<BlockReadAhead>(makeReader, ReadAheadSamples,
+                                                     m_options.deEmphasizes(track.preEmphasis));
 }
 
 void TAudioCDGrabber2::EndRead()
@@ -452,21 +495,12 @@ FreeDBDisc TAudioCDGrabber2::freeDBDisc() const
 {
     // Lookups count frames from the start of the disc: sector 0 lies after the 2-second lead-in.
     constexpr int LeadIn = 150;
-    // Lead-out and lead-in of the first session, and the second session's pregap.
-    constexpr int SessionGap = 11400;
     FreeDBDisc disc;
-    int shift = 0;
-    const bool image = m_device > 0 && currentDrive().isImage();
-    for (qsizetype i = 0; i < m_toc.tracks.size(); ++i) {
-        const TocTrack& track = m_toc.tracks.at(i);
-        // An image holds an Enhanced CD's data track right after the audio; a drive reports it
-        // in its own session, and the disc's entry is filed under that.
-        if (image && shift == 0 && !track.audio && i > 0 && m_toc.tracks.at(i - 1).audio)
-            shift = SessionGap;
-        disc.trackOffsets.append(track.firstSector + LeadIn + shift);
+    for (const TocTrack& track : m_toc.tracks) {
+        disc.trackOffsets.append(track.firstSector + LeadIn);
         disc.dataTracks.append(!track.audio);
     }
-    disc.leadOut = m_toc.leadOut + LeadIn + shift;
+    disc.leadOut = m_toc.leadOut + LeadIn;
     return disc;
 }
 
@@ -502,21 +536,42 @@ const Drive& TAudioCDGrabber2::currentDrive() const
     return driveAt(m_device);
 }
 
-const TocTrack& TAudioCDGrabber2::currentTocTrack() const
+TocTrack TAudioCDGrabber2::currentTocTrack() const
 {
     if (m_track < 0)
         throw ComponentError(
             QStringLiteral("No track is selected on the disc in %1.").arg(currentDrive().path));
-    return m_audioTracks.at(m_track);
+    if (!m_hiddenSelected)
+        return m_audioTracks.at(m_track);
+    TocTrack hidden;
+    hidden.number = 0;
+    hidden.firstSector = 0;
+    hidden.sectorCount = m_hiddenSectors;
+    hidden.audio = true;
+    hidden.preEmphasis = m_audioTracks.front().preEmphasis;
+    return hidden;
+}
+
+TrackPlace TAudioCDGrabber2::currentPlace() const
+{
+    const TocTrack track = currentTocTrack();
+    if (!m_hiddenSelected)
+        return m_toc.placeOf(track);
+    // Before the disc's first audio track, reading on into it.
+    return {true, false, 0, m_audioTracks.back().endSector()};
 }
 
 TrackTexts TAudioCDGrabber2::ownTexts() const
 {
     if (m_track < 0)
         return {};
-    return m_track < m_loadedEntry.size() ? m_loadedEntry.at(m_track)
-           : m_track < m_cdText.size()    ? m_cdText.at(m_track)
-                                          : TrackTexts{};
+    const int index = m_hiddenSelected ? 0 : m_track;
+    TrackTexts texts = index < m_loadedEntry.size() ? m_loadedEntry.at(index)
+                       : index < m_cdText.size()    ? m_cdText.at(index)
+                                                    : TrackTexts{};
+    if (m_hiddenSelected)
+        texts.title.clear();
+    return texts;
 }
 
 TrackTexts TAudioCDGrabber2::currentTexts() const
@@ -525,7 +580,8 @@ TrackTexts TAudioCDGrabber2::currentTexts() const
         return {};
     TrackTexts texts = ownTexts();
     if (texts.title.isEmpty())
-        texts.title = QStringLiteral("Session1 Track") + QString::number(m_track + 1);
+        texts.title =
+            QStringLiteral("Session1 Track") + QString::number(m_hiddenSelected ? 0 : m_track + 1);
     return texts;
 }
 
@@ -535,6 +591,8 @@ void TAudioCDGrabber2::forgetDisc()
     m_audioTracks.clear();
     m_cdText.clear();
     m_track = -1;
+    m_hiddenSectors = 0;
+    m_hiddenSelected = false;
 }
 
 void TAudioCDGrabber2::onMediaChanged()

@@ -71,6 +71,11 @@ public:
     /// Adds an image drive for the disc image at path after the others and returns its number.
     /// Any path works, also one with a ':' that the environment variable cannot carry.
     int addImageDrive(const QString& path);
+    /// The drive at path: a block device (/dev/sr0, or a link to one) is a hardware drive, its
+    /// number among the drives found when it is one of them, else added after them; any other
+    /// path is an image drive as addImageDrive adds it (a path where nothing is yet gives an
+    /// empty drive). Returns its number.
+    int addDrive(const QString& path);
 
     /// Values outside 0 .. 3 select Synch (1).
     void GrabMode(int mode) override;
@@ -100,12 +105,17 @@ public:
     QString trackIsrc() const override;
     int trackStartSector() const override;
     int trackPregapSectors() const override;
+    int hiddenTrackSectors() const override;
+    void selectHiddenTrack() override;
+    bool trackPreEmphasis() const override;
+    void setDeEmphasis(bool on) override;
 
     /// Looks the disc of the last ReadDisc up; a disc changed before the entry arrives keeps its
     /// own texts. An empty drive reports NoEntry.
     void QueryFreeDB(IFreeDBInformation2& info, int mode) override;
-    /// The disc of the last ReadDisc as a lookup sees it; the data session of an Enhanced CD
-    /// image where a real drive reports it, after the gap between the sessions.
+    /// The disc of the last ReadDisc as a lookup sees it: every track of its table of contents,
+    /// which for an image is the pressed disc's layout (an Enhanced CD's data session after the
+    /// gap between the sessions).
     FreeDBDisc freeDBDisc() const override;
 
     /// A disc image that cannot be read (a missing or unusable BIN, a cue sheet of another
@@ -128,7 +138,9 @@ private:
     void findAllDrives();
     const Drive& driveAt(int number) const;
     const Drive& currentDrive() const;
-    const TocTrack& currentTocTrack() const;
+    /// The current track, or the hidden track one audio as a track numbered 0.
+    TocTrack currentTocTrack() const;
+    TrackPlace currentPlace() const;
     /// The texts of the current track from the loaded entry or CD-Text; an empty title where
     /// there is none.
     TrackTexts ownTexts() const;
@@ -151,6 +163,8 @@ private:
     QList<TrackTexts> m_cdText;
     QList<TrackTexts> m_loadedEntry;
     int m_track = -1;
+    int m_hiddenSectors = 0;
+    bool m_hiddenSelected = false; // the current track is the hidden track one audio
     ReadOptions m_options;
     MediaWatcher* m_watcher;
     std::unique_ptr<BlockReadAhead> m_blockReader;

@@ -12,8 +12,10 @@ constexpr int RunSectors = 38;
 
 } // namespace
 
-BlockReadAhead::BlockReadAhead(const ReaderFactory& makeReader, std::size_t limitSamples)
-    : m_reader(makeReader(m_cancel)), m_limit(limitSamples), m_thread([this] { run(); })
+BlockReadAhead::BlockReadAhead(const ReaderFactory& makeReader, std::size_t limitSamples,
+                               bool deEmphasize)
+    : m_reader(makeReader(m_cancel)), m_limit(limitSamples), m_deEmphasize(deEmphasize),
+      m_thread([this] { run(); })
 {
 }
 
@@ -45,6 +47,8 @@ void BlockReadAhead::run()
         } catch (...) {
             error = std::current_exception();
         }
+        if (m_deEmphasize)
+            m_deEmphasis.apply(run);
         {
             const std::lock_guard lock(m_mutex);
             m_samples.insert(m_samples.end(), run.begin(), run.end());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DeEmphasis.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -21,10 +23,12 @@ class BlockReadAhead final
 public:
     /// The reader is made here, on the caller's thread, so a disc that cannot be opened throws
     /// from the constructor; it is handed the flag that cancels its reads. Reading starts at
-    /// once; limitSamples bounds what is held ahead.
+    /// once; limitSamples bounds what is held ahead. With deEmphasize the audio is
+    /// de-emphasized as it is read.
     using ReaderFactory =
         std::function<std::unique_ptr<TrackReader>(const std::atomic<bool>& cancel)>;
-    BlockReadAhead(const ReaderFactory& makeReader, std::size_t limitSamples);
+    BlockReadAhead(const ReaderFactory& makeReader, std::size_t limitSamples,
+                   bool deEmphasize = false);
     /// Cancels the read and waits for the thread; at most the sector run in progress is read.
     ~BlockReadAhead();
     BlockReadAhead(const BlockReadAhead&) = delete;
@@ -42,6 +46,8 @@ private:
     std::atomic<bool> m_cancel{false};
     std::unique_ptr<TrackReader> m_reader;
     const std::size_t m_limit;
+    const bool m_deEmphasize;
+    DeEmphasis m_deEmphasis; // used by the reading thread alone
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<std::int16_t> m_samples;

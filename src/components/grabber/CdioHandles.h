@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QTemporaryDir>
-
 #include <cdio/cdio.h>
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
@@ -11,12 +9,8 @@
 // Owners of libcdio's handles. A reader declares them device, drive, paranoia, so they are
 // released paranoia first, then the drive, then the device, as libcdio requires.
 
-/// A device may read its data through a private folder (a disc image whose cue sheet names a
-/// BIN of another name, see openDisc): the folder belongs to the deleter, which a unique_ptr
-/// destroys after it has destroyed the device, so libcdio never loses a file it still reads.
 struct CdIoDeleter
 {
-    std::unique_ptr<QTemporaryDir> imageFolder;
     void operator()(CdIo_t* device) const { cdio_destroy(device); }
 };
 using CdIoHandle = std::unique_ptr<CdIo_t, CdIoDeleter>;

@@ -1,168 +1,23 @@
 #include "DiscReading.h"
 
+#include "CdText.h"
+#include "CdioHandles.h"
 #include "CdioLog.h"
-#include "CueSheet.h"
+#include "ImageDisc.h"
 #include "base/ComponentError.h"
-#include "base/RegularFile.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-#include <cdio/memory.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
 #include <limits>
+#include <vector>
 
 namespace {
 
 /// A multi-session (Enhanced) CD leaves 11400 sectors of lead-out and lead-in between its audio
 /// session and the data session; the TOC counts them into the last audio track.
 constexpr int SessionGapSectors = 11400;
-
-/// A cue sheet is a few kilobytes; anything far larger is no sheet.
-constexpr qint64 MaxCueSheetBytes = 1 << 20;
-
-driver_id_t imageDriver(const Drive& drive)
-{
-    if (drive.imageFormat == u"CUE" || drive.imageFormat == u"BIN")
-        return DRIVER_BINCUE;
-    if (drive.imageFormat == u"TOC")
-        return DRIVER_CDRDAO;
-    if (drive.imageFormat == u"NRG")
-        return DRIVER_NRG;
-    return DRIVER_UNKNOWN;
-}
-
-[[noreturn]] void refuseImage(const Drive& drive, const QString& why)
-{
-    throw ComponentError(QStringLiteral("The disc image %1 %2.").arg(drive.path, why));
-}
-
-CdIoHandle openWithLibcdio(const Drive& drive, const QString& path, driver_id_t driver,
-                           std::unique_ptr<QTemporaryDir> folder = nullptr)
-{
-    CdioMessages messages;
-    CdIo_t* device = cdio_open(QFile::encodeName(path).constData(), driver);
-    if (!device)
-        throw ComponentError(QStringLiteral("Cannot open the disc image %1: %2.")
-                                 .arg(drive.path, messages.first(QStringLiteral(
-                                                      "not a readable CUE, TOC or NRG image"))));
-    return CdIoHandle(device, CdIoDeleter{std::move(folder)});
-}
-
-// The one BIN the sheet names, checked to be a regular file that exists.
-QString namedBin(const Drive& drive, const QList<CueFileLine>& files)
-{
-    if (files.isEmpty())
-        refuseImage(drive, QStringLiteral("names no data file"));
-    if (files.size() > 1)
-        refuseImage(drive, QStringLiteral("names %1 data files; only an image in one BINARY "
-                                          "file can be read")
-                               .arg(files.size()));
-    const CueFileLine& file = files.front();
-    if (file.type != u"BINARY" && file.type != u"MOTOROLA")
-        refuseImage(drive, QStringLiteral("names a %1 file (%2); only a BINARY or MOTOROLA image "
-                                          "can be read")
-                               .arg(file.type, file.name));
-    const QString bin =
-        QDir::cleanPath(QFileInfo(drive.path).absoluteDir().absoluteFilePath(file.name));
-    const QFileInfo info(bin);
-    if (!info.exists())
-        refuseImage(drive, QStringLiteral("names %1, which does not exist").arg(bin));
-    // Only the type is looked at: a FIFO is never opened, so nothing waits for a writer.
-    if (!regularFileProblem(bin).isEmpty())
-        refuseImage(drive, QStringLiteral("names %1, which is not a regular file").arg(bin));
-    return bin;
-}
-
-const QString StagingPrefix = QStringLiteral("tunecrest-disc-");
-
-// Staging folders of programs that ended without removing theirs (killed): their name holds
-// the process id that made them.
-void removeOrphanedStagingFolders()
-{
-    const QDir temp = QDir::temp();
-    for (const QString& name :
-         temp.entryList({StagingPrefix + u'*'}, QDir::Dirs | QDir::NoDotAndDotDot)) {
-        bool ok = false;
-        const qint64 pid = name.mid(StagingPrefix.size()).section(u'-', 0, 0).toLongLong(&ok);
-        if (ok && pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
-            QDir(temp.filePath(name)).removeRecursively();
-    }
-}
-
-// Whether libcdio reads the BIN the sheet names by itself: it always takes the sheet's own name
-// with ".bin".
-bool libcdioFindsBin(const Drive& drive, const QString& bin)
-{
-    const QFileInfo cue(drive.path);
-    return cue.suffix() == u"cue" && QFileInfo(cue.absolutePath() + u'/' + cue.completeBaseName() +
-                                               QStringLiteral(".bin")) == QFileInfo(bin);
-}
-
-// libcdio's BIN/CUE driver reads the BIN named like the sheet, whatever its FILE line says. Where
-// the two differ it is given a private folder instead: a copy of the sheet as disc.cue, naming
-// disc.bin, and disc.bin a link to the BIN the sheet really names. The folder lives as long as
-// the device.
-CdIoHandle openCueImage(const Drive& drive)
-{
-    const RegularFileContents sheet = readRegularFile(drive.path, MaxCueSheetBytes);
-    if (sheet.status == RegularFileContents::Status::Missing)
-        return nullptr;
-    if (!sheet.ok())
-        throw ComponentError(QStringLiteral("Cannot read the disc image: ") + sheet.error + u'.');
-    const QList<CueFileLine> files = cueFileLines(sheet.bytes);
-    const QString bin = namedBin(drive, files);
-    if (libcdioFindsBin(drive, bin))
-        return openWithLibcdio(drive, drive.path, DRIVER_BINCUE);
-
-    removeOrphanedStagingFolders();
-    auto folder = std::make_unique<QTemporaryDir>(
-        QDir::temp().filePath(StagingPrefix + QString::number(QCoreApplication::applicationPid()) +
-                              QStringLiteral("-XXXXXX")));
-    const auto cannotPrepare = [&drive](const QString& why) {
-        return ComponentError(QStringLiteral("Cannot prepare the disc image %1 for reading: %2.")
-                                  .arg(drive.path, why));
-    };
-    if (!folder->isValid())
-        throw cannotPrepare(folder->errorString());
-    const QString cue = folder->filePath(QStringLiteral("disc.cue"));
-    QFile copy(cue);
-    const QByteArray text = withFileName(sheet.bytes, files.front(), QStringLiteral("disc.bin"));
-    if (!copy.open(QIODevice::WriteOnly | QIODevice::NewOnly) || copy.write(text) != text.size() ||
-        !copy.flush())
-        throw cannotPrepare(copy.errorString());
-    copy.close();
-    if (!QFile::link(bin, folder->filePath(QStringLiteral("disc.bin"))))
-        throw cannotPrepare(QStringLiteral("cannot link to ") + bin);
-    return openWithLibcdio(drive, cue, DRIVER_BINCUE, std::move(folder));
-}
-
-CdIoHandle openImage(const Drive& drive)
-{
-    const QFileInfo file(drive.path);
-    if (!file.exists() || drive.imageFormat == u"ISO")
-        return nullptr;
-    if (!file.isFile())
-        refuseImage(drive, QStringLiteral("is not a regular file"));
-    if (drive.imageFormat == u"CUE")
-        return openCueImage(drive);
-    return openWithLibcdio(drive, drive.path, imageDriver(drive));
-}
-
-CdIoHandle openHardware(const Drive& drive)
-{
-    CdioMessages quiet;
-    CdIoHandle device(cdio_open(drive.path.toLocal8Bit().constData(), DRIVER_DEVICE));
-    if (!device || cdio_get_discmode(device.get()) == CDIO_DISC_MODE_NO_INFO ||
-        cdio_get_num_tracks(device.get()) == CDIO_INVALID_TRACK)
-        return nullptr;
-    return device;
-}
 
 /// Ends the last audio track before the gap to a following data session.
 void trimSessionGap(CdIo_t* device, QList<TocTrack>& tracks)
@@ -189,42 +44,66 @@ QString takeCdioText(char* text)
     return result;
 }
 
-} // namespace
-
-CdIoHandle openDisc(const Drive& drive)
+/// A disc read through libcdio: a hardware drive's, or an NRG image's.
+class CdioDisc final : public Disc
 {
-    return drive.isImage() ? openImage(drive) : openHardware(drive);
-}
+public:
+    CdioDisc(CdIoHandle device, const Drive& drive) : m_device(std::move(device)), m_drive(drive) {}
 
-DiscToc readToc(CdIo_t* device, const Drive& drive)
+    DiscToc readToc() override;
+    void readDiscCodes(DiscToc& toc) override;
+    QList<TrackTexts> readTexts(const QList<TocTrack>& audioTracks) override
+    {
+        return readCdText(m_device.get(), audioTracks);
+    }
+    bool readAudio(int first, int count, std::uint8_t* out) override
+    {
+        return cdio_read_audio_sectors(m_device.get(), out, first, static_cast<unsigned>(count)) ==
+               DRIVER_OP_SUCCESS;
+    }
+    int readableEnd() const override
+    {
+        // An image ends with its data file (libcdio puts the lead-out there); a hardware disc
+        // has no such end below its lead-out.
+        return m_drive.isImage() ? cdio_get_track_lsn(m_device.get(), CDIO_CDROM_LEADOUT_TRACK)
+                                 : std::numeric_limits<int>::max();
+    }
+    CdIo_t* cdio() override { return m_device.get(); }
+
+private:
+    CdIoHandle m_device;
+    Drive m_drive;
+};
+
+DiscToc CdioDisc::readToc()
 {
+    CdIo_t* device = m_device.get();
     const track_t first = cdio_get_first_track_num(device);
     const track_t count = cdio_get_num_tracks(device);
     if (first == CDIO_INVALID_TRACK || count == CDIO_INVALID_TRACK)
-        throw ComponentError(
-            QStringLiteral("Cannot read the table of contents of the disc in %1.").arg(drive.path));
+        throw ComponentError(QStringLiteral("Cannot read the table of contents of the disc in %1.")
+                                 .arg(m_drive.path));
     DiscToc toc;
     toc.leadOut = cdio_get_track_lsn(device, CDIO_CDROM_LEADOUT_TRACK);
     for (int number = first; number < first + count; ++number) {
         const auto track = static_cast<track_t>(number);
-        const int start = cdio_get_track_lsn(device, track);
+        TocTrack entry;
+        entry.number = number;
+        entry.firstSector = cdio_get_track_lsn(device, track);
         const int next = number + 1 < first + count
                              ? cdio_get_track_lsn(device, static_cast<track_t>(number + 1))
                              : toc.leadOut;
-        toc.tracks.append({number,
-                           start,
-                           std::max(0, next - start),
-                           cdio_get_track_format(device, track) == TRACK_FORMAT_AUDIO,
-                           0,
-                           {}});
+        entry.sectorCount = std::max(0, next - entry.firstSector);
+        entry.audio = cdio_get_track_format(device, track) == TRACK_FORMAT_AUDIO;
+        toc.tracks.append(entry);
     }
-    if (!drive.isImage())
-        trimSessionGap(device, toc.tracks);
+    trimSessionGap(device, toc.tracks);
     return toc;
 }
 
-void readDiscCodes(CdIo_t* device, DiscToc& toc)
+void CdioDisc::readDiscCodes(DiscToc& toc)
 {
+    CdIo_t* device = m_device.get();
     toc.catalog = takeCdioText(cdio_get_mcn(device));
     for (TocTrack& track : toc.tracks) {
         if (!track.audio)
@@ -234,24 +113,83 @@ void readDiscCodes(CdIo_t* device, DiscToc& toc)
         const lsn_t pregap = cdio_get_track_pregap_lsn(device, number);
         if (pregap != CDIO_INVALID_LSN && pregap < track.firstSector)
             track.pregapSectors = track.firstSector - pregap;
+        track.preEmphasis = cdio_get_track_preemphasis(device, number) == CDIO_TRACK_FLAG_TRUE;
     }
 }
 
-int readableEnd(CdIo_t* device, const Drive& drive)
+std::unique_ptr<Disc> openWithLibcdio(const Drive& drive)
 {
-    return drive.isImage() ? cdio_get_track_lsn(device, CDIO_CDROM_LEADOUT_TRACK)
-                           : std::numeric_limits<int>::max();
+    CdioMessages messages;
+    CdIoHandle device(cdio_open(QFile::encodeName(drive.path).constData(), DRIVER_NRG));
+    if (!device)
+        throw ComponentError(QStringLiteral("Cannot open the disc image %1: %2.")
+                                 .arg(drive.path, messages.first(QStringLiteral(
+                                                      "not a readable CUE, TOC or NRG image"))));
+    return std::make_unique<CdioDisc>(std::move(device), drive);
+}
+
+std::unique_ptr<Disc> openImage(const Drive& drive)
+{
+    const QFileInfo file(drive.path);
+    if (!file.exists() || drive.imageFormat == u"ISO")
+        return nullptr;
+    if (!file.isFile())
+        throw ComponentError(
+            QStringLiteral("The disc image %1 is not a regular file.").arg(drive.path));
+    if (drive.imageFormat == u"NRG")
+        return openWithLibcdio(drive);
+    // A BIN stands for the cue sheet of its name beside it.
+    if (drive.imageFormat == u"BIN")
+        return openImageDisc(file.path() + u'/' + file.completeBaseName() + QStringLiteral(".cue"),
+                             QStringLiteral("CUE"));
+    return openImageDisc(drive.path, drive.imageFormat);
+}
+
+std::unique_ptr<Disc> openHardware(const Drive& drive)
+{
+    CdioMessages quiet;
+    CdIoHandle device(cdio_open(drive.path.toLocal8Bit().constData(), DRIVER_DEVICE));
+    if (!device || cdio_get_discmode(device.get()) == CDIO_DISC_MODE_NO_INFO ||
+        cdio_get_num_tracks(device.get()) == CDIO_INVALID_TRACK)
+        return nullptr;
+    return std::make_unique<CdioDisc>(std::move(device), drive);
+}
+
+} // namespace
+
+std::unique_ptr<Disc> openDisc(const Drive& drive)
+{
+    return drive.isImage() ? openImage(drive) : openHardware(drive);
+}
+
+int hiddenTrackSectors(Disc& disc, const DiscToc& toc)
+{
+    if (toc.tracks.isEmpty() || !toc.tracks.front().audio)
+        return 0;
+    const int first = toc.tracks.front().firstSector;
+    constexpr int RunSectors = 75;
+    std::vector<std::uint8_t> run(std::size_t{RunSectors} * CDIO_CD_FRAMESIZE_RAW);
+    for (int sector = 0; sector < first; sector += RunSectors) {
+        const int count = std::min(RunSectors, first - sector);
+        // What cannot be read is no audio that could be offered.
+        if (!disc.readAudio(sector, count, run.data()))
+            continue;
+        const auto end = run.begin() + std::ptrdiff_t{count} * CDIO_CD_FRAMESIZE_RAW;
+        if (std::any_of(run.begin(), end, [](std::uint8_t byte) { return byte != 0; }))
+            return first;
+    }
+    return 0;
 }
 
 DriveCheck checkDrive(const Drive& drive)
 {
     try {
-        const CdIoHandle device = openDisc(drive);
-        if (!device)
+        const std::unique_ptr<Disc> disc = openDisc(drive);
+        if (!disc)
             return {drive.isImage() && QFileInfo::exists(drive.path) ? DriveState::DataDisc
                                                                      : DriveState::Empty,
                     {}};
-        const DiscToc toc = readToc(device.get(), drive);
+        const DiscToc toc = disc->readToc();
         return {toc.audioTracks().isEmpty() ? DriveState::DataDisc : DriveState::AudioDisc, {}};
     } catch (const ComponentError& error) {
         return {DriveState::Empty, error.message()};

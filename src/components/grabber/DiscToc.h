@@ -10,8 +10,9 @@ struct TocTrack
     int firstSector = 0; // LSN
     int sectorCount = 0; // 75 a second; 0 when an image ends before the track starts
     bool audio = false;
-    int pregapSectors = 0; // INDEX 00 up to firstSector; they end the track before
-    QString isrc;          // empty: none
+    int pregapSectors = 0;    // INDEX 00 up to firstSector; they end the track before
+    QString isrc;             // empty: none
+    bool preEmphasis = false; // recorded with 50/15 µs pre-emphasis
 
     int endSector() const { return firstSector + sectorCount; }
 };

@@ -4,8 +4,11 @@
 #include "CdioLog.h"
 #include "base/ComponentError.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QtGlobal>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -45,6 +48,19 @@ QList<Drive> findDrives()
 Drive imageDrive(const QString& path)
 {
     return {Drive::Kind::Image, path, imageFormatOf(path)};
+}
+
+Drive hardwareDrive(const QString& path)
+{
+    return {Drive::Kind::Hardware, path, {}};
+}
+
+bool isBlockDevice(const QString& path)
+{
+    struct stat status
+    {
+    };
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISBLK(status.st_mode);
 }
 
 DriveDescription describe(const Drive& drive)

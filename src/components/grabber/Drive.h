@@ -24,6 +24,12 @@ QList<Drive> findDrives();
 /// The image drive of the disc image at path.
 Drive imageDrive(const QString& path);
 
+/// The hardware drive at the device path.
+Drive hardwareDrive(const QString& path);
+
+/// Whether path leads (through links) to a block device, as a CD drive's path does.
+bool isBlockDevice(const QString& path);
+
 /// Vendor, model and revision of a hardware drive; "Disc Image", file name and format of an
 /// image drive.
 DriveDescription describe(const Drive& drive);

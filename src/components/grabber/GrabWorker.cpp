@@ -46,6 +46,7 @@ GrabWorker::GrabWorker(const Drive& drive, const TocTrack& track, const TrackPla
       m_cancel(cancel), m_checksum(qint64{track.sectorCount} * AccurateRipChecksum::FramesPerSector,
                                    place.first, place.last)
 {
+    m_report.deEmphasized = options.deEmphasizes(track.preEmphasis);
 }
 
 void GrabWorker::run()
@@ -67,8 +68,12 @@ void GrabWorker::run()
     }
 }
 
-void GrabWorker::account(const std::vector<std::int16_t>& pcm)
+void GrabWorker::account(std::vector<std::int16_t>& pcm)
 {
+    m_checksum.add(pcm);
+    m_report.accurateRip = m_checksum.sums();
+    if (m_report.deEmphasized)
+        m_deEmphasis.apply(pcm);
     // CD audio is little-endian, as the samples lie in memory here.
     static_assert(std::endian::native == std::endian::little);
     m_report.crc =
@@ -76,8 +81,6 @@ void GrabWorker::account(const std::vector<std::int16_t>& pcm)
                                      pcm.size() * sizeof(std::int16_t)));
     for (const std::int16_t sample : pcm)
         m_report.peak = std::max(m_report.peak, std::abs(int{sample}));
-    m_checksum.add(pcm);
-    m_report.accurateRip = m_checksum.sums();
 }
 
 void GrabWorker::grab()

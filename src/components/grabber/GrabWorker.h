@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AccurateRipChecksum.h"
+#include "DeEmphasis.h"
 #include "DiscToc.h"
 #include "Drive.h"
 #include "ReadOptions.h"
@@ -17,6 +18,8 @@ class IAudioFile2;
 /// Grabs one track into an open audio file on its own thread, or only reads it (a test read,
 /// without a file). It reports through queued signals only; the last signal of a complete grab
 /// is progress(100.0), of a failed one failed(), and reported() comes just before either.
+/// A track with pre-emphasis is de-emphasized when the options ask for it; its AccurateRip
+/// checksums are those of the audio as on the disc, its CRC and peak those of what is written.
 class GrabWorker final : public QObject
 {
     Q_OBJECT
@@ -36,7 +39,8 @@ signals:
 
 private:
     void grab();
-    void account(const std::vector<std::int16_t>& pcm);
+    /// Takes pcm (as read) into the report, and de-emphasizes it where it is to be.
+    void account(std::vector<std::int16_t>& pcm);
 
     Drive m_drive;
     TocTrack m_track;
@@ -46,4 +50,5 @@ private:
     const std::atomic<bool>& m_cancel;
     GrabReport m_report;
     AccurateRipChecksum m_checksum;
+    DeEmphasis m_deEmphasis;
 };

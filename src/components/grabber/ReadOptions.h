@@ -20,6 +20,10 @@ struct ReadOptions
     int retries = 1; // further attempts at a sector after its first read fails
     SectorErrorAction errorAction = SectorErrorAction::Stop;
     int offset = 0; // samples (stereo frames) the audio is shifted by: the drive's read offset
+    bool deEmphasis = false; // tracks recorded with pre-emphasis are de-emphasized
+
+    /// Whether audio read from track is to be de-emphasized.
+    bool deEmphasizes(bool preEmphasis) const { return deEmphasis && preEmphasis; }
 
     static ReadMode modeFromValue(int value) { return readModeFromValue(value); }
     static int retriesFromValue(int value) { return value >= 0 && value <= MaxRetries ? value : 1; }

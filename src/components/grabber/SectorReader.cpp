@@ -12,8 +12,8 @@ void silence(std::uint8_t* out, int sectors)
 
 } // namespace
 
-SectorReader::SectorReader(CdIo_t* device, int readableEnd, int retries, const ReadEvents& events)
-    : m_device(device), m_readableEnd(readableEnd), m_retries(retries), m_events(events)
+SectorReader::SectorReader(Disc& disc, int readableEnd, int retries, const ReadEvents& events)
+    : m_disc(disc), m_readableEnd(readableEnd), m_retries(retries), m_events(events)
 {
 }
 
@@ -25,15 +25,12 @@ void SectorReader::read(int first, int count, std::uint8_t* out)
         readChecked(first, count, out);
 }
 
-void SectorReader::readUncancelled(int first, int count, std::uint8_t* out)
-{
-    readChecked(first, count, out);
-}
-
 void SectorReader::readChecked(int first, int count, std::uint8_t* out)
 {
     const int readable = std::clamp(m_readableEnd - first, 0, count);
-    if (readable > 0 && !readRun(first, readable, out)) {
+    if (readable > 0 && readRun(first, readable, out)) {
+        noteReadable(first, readable);
+    } else {
         for (int i = 0; i < readable; ++i)
             readSector(first + i, out + static_cast<std::ptrdiff_t>(i) * CDIO_CD_FRAMESIZE_RAW);
     }
@@ -45,8 +42,7 @@ void SectorReader::readChecked(int first, int count, std::uint8_t* out)
 
 bool SectorReader::readRun(int first, int count, std::uint8_t* out)
 {
-    return cdio_read_audio_sectors(m_device, out, first, static_cast<unsigned>(count)) ==
-           DRIVER_OP_SUCCESS;
+    return m_disc.readAudio(first, count, out);
 }
 
 void SectorReader::readSector(int sector, std::uint8_t* out)
@@ -55,10 +51,36 @@ void SectorReader::readSector(int sector, std::uint8_t* out)
         for (int attempt = 0; attempt <= m_retries && !m_events.cancelled(); ++attempt) {
             if (attempt > 0 && m_events.retry)
                 m_events.retry(attempt, sector);
-            if (readRun(sector, 1, out))
+            if (readRun(sector, 1, out)) {
+                noteReadable(sector, 1);
                 return;
+            }
         }
         m_bad.insert(sector);
+        if (wasReadable(sector))
+            m_changed = true;
     }
     silence(out, 1);
+}
+
+void SectorReader::noteReadable(int first, int count)
+{
+    if (first < 0 || first > MaxTrackedSector - count)
+        return;
+    const auto end = static_cast<std::size_t>(first + count);
+    if (m_readable.size() < end)
+        m_readable.resize(end);
+    std::fill(m_readable.begin() + first, m_readable.begin() + static_cast<std::ptrdiff_t>(end),
+              true);
+}
+
+bool SectorReader::wasReadable(int sector) const
+{
+    return sector >= 0 && static_cast<std::size_t>(sector) < m_readable.size() &&
+           m_readable[static_cast<std::size_t>(sector)];
+}
+
+bool SectorReader::takeChange()
+{
+    return std::exchange(m_changed, false);
 }

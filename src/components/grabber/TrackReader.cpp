@@ -9,14 +9,14 @@
 
 namespace {
 
-CdIoHandle openForReading(const Drive& drive, const TocTrack& track)
+std::unique_ptr<Disc> openForReading(const Drive& drive, const TocTrack& track)
 {
-    CdIoHandle device = openDisc(drive);
-    if (!device)
+    std::unique_ptr<Disc> disc = openDisc(drive);
+    if (!disc)
         throw ComponentError(QStringLiteral("Cannot read track %1: there is no disc in %2.")
                                  .arg(track.number)
                                  .arg(drive.path));
-    return device;
+    return disc;
 }
 
 } // namespace
@@ -24,9 +24,9 @@ CdIoHandle openForReading(const Drive& drive, const TocTrack& track)
 TrackReader::TrackReader(const Drive& drive, const TocTrack& track, const TrackPlace& place,
                          const ReadOptions& options, ReadEvents events)
     : m_drive(drive), m_track(track), m_options(options), m_events(std::move(events)),
-      m_device(openForReading(drive, track)), m_readableEnd(readableEnd(m_device.get(), drive)),
-      m_sectors(m_device.get(), m_readableEnd, options.retries, m_events),
-      m_next(track.firstSector), m_readEnd(track.endSector()),
+      m_disc(openForReading(drive, track)), m_readableEnd(m_disc->readableEnd()),
+      m_sectors(*m_disc, m_readableEnd, options.retries, m_events), m_next(track.firstSector),
+      m_readEnd(track.endSector()), m_audioEnd(place.audioEnd),
       m_framesLeft(static_cast<qint64>(track.sectorCount) * FramesPerSector)
 {
     // The frames wanted, shifted by the offset, and the part of them on the disc's audio.
@@ -46,6 +46,11 @@ TrackReader::TrackReader(const Drive& drive, const TocTrack& track, const TrackP
 }
 
 TrackReader::~TrackReader() = default;
+
+QList<int> TrackReader::unreadableSectors() const
+{
+    return m_unreadableSectors;
+}
 
 bool TrackReader::readNext(int maxSectors, std::vector<std::int16_t>& pcm)
 {
@@ -90,6 +95,8 @@ void TrackReader::readPending(int maxSectors)
     m_pending.clear();
     m_pendingAt = 0;
     for (int i = 0; i < count; ++i) {
+        if (m_sectors.isBad(m_next + i))
+            m_unreadableSectors.append(m_next + i);
         if (m_sectors.isBad(m_next + i) && m_options.errorAction == SectorErrorAction::Stop) {
             m_unreadable = m_next + i;
             break;
@@ -128,9 +135,12 @@ void TrackReader::readRun(int first, int count)
     for (int i = 0; i < count && !m_events.cancelled(); ++i) {
         std::uint8_t* out =
             m_buffer.data() + static_cast<std::ptrdiff_t>(i) * CDIO_CD_FRAMESIZE_RAW;
-        if (first + i < m_readableEnd)
-            std::memcpy(out, paranoia().next(), CDIO_CD_FRAMESIZE_RAW);
-        else
+        if (first + i < m_readableEnd) {
+            const std::uint8_t* sector = paranoia().next();
+            if (!sector)
+                return; // cancelled
+            std::memcpy(out, sector, CDIO_CD_FRAMESIZE_RAW);
+        } else
             m_sectors.read(first + i, 1, out); // past an image's end: silence, counted bad
     }
 }
@@ -138,11 +148,12 @@ void TrackReader::readRun(int first, int count)
 ParanoiaReader& TrackReader::paranoia()
 {
     // Made when first needed: a track that lies wholly past the end of an image is never read.
+    // Paranoia may read on into the following tracks, as it does on a drive: its checks need
+    // the audio after the track's last sector.
     if (!m_paranoia) {
-        const int last = std::min(m_readEnd, m_readableEnd) - 1;
-        m_paranoia =
-            std::make_unique<ParanoiaReader>(m_device.get(), m_options.mode, m_options.retries,
-                                             m_sectors, m_next, last, m_drive.path);
+        const int last = std::min(std::max(m_readEnd, m_audioEnd), m_readableEnd) - 1;
+        m_paranoia = std::make_unique<ParanoiaReader>(*m_disc, m_options.mode, m_options.retries,
+                                                      m_sectors, m_next, last, m_drive.path);
     }
     return *m_paranoia;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CdioHandles.h"
+#include "Disc.h"
 #include "DiscToc.h"
 #include "Drive.h"
 #include "ReadOptions.h"
@@ -36,8 +36,10 @@ public:
 
     int sectorsDone() const { return m_framesDone / FramesPerSector; }
     int sectorCount() const { return m_track.sectorCount; }
-    /// The sectors of the track that could not be read so far, in order.
-    QList<int> unreadableSectors() const { return m_sectors.badSectors(); }
+    /// The sectors the read has handed out (as silence, or left out) or stopped at because they
+    /// could not be read, in order: not those a secure read found bad around them, nor those it
+    /// could read once and not again after handing them out.
+    QList<int> unreadableSectors() const;
 
 private:
     static constexpr int FramesPerSector = 588;
@@ -55,13 +57,14 @@ private:
     ReadOptions m_options;
     ReadEvents m_events;
     // Declared in this order so the paranoia reader (paranoia, then drive) goes before the
-    // device it reads.
-    CdIoHandle m_device;
+    // disc it reads.
+    std::unique_ptr<Disc> m_disc;
     int m_readableEnd;
     SectorReader m_sectors;
     std::unique_ptr<ParanoiaReader> m_paranoia;
     int m_next;                 // the next sector to read
     int m_readEnd;              // the sector after the last one to read
+    int m_audioEnd;             // the sector after the disc's last audio sector
     qint64 m_skipFrames = 0;    // frames of the first sector read that lie before the shifted start
     qint64 m_silenceBefore = 0; // frames of silence before the disc's audio
     qint64 m_framesLeft;        // frames still to hand out, less those of cut sectors
@@ -69,5 +72,6 @@ private:
     std::vector<std::int16_t> m_pending; // samples read and not yet handed out
     std::size_t m_pendingAt = 0;         // the first of them not handed out
     int m_unreadable = -1;               // with the error action Stop: the sector the read stops at
+    QList<int> m_unreadableSectors;      // the unreadable sectors handed out or stopped at
     std::vector<std::uint8_t> m_buffer;
 };

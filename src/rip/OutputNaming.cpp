@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <optional>
+
 namespace {
 
 bool endsWithSeparator(const QString& path)
@@ -127,6 +129,58 @@ QString trackFileStem(const QString& caption, int trackNumber)
 {
     const QString stem = cleanNameStem(caption);
     return stem.isEmpty() ? u"Track" + TwoDigits(trackNumber) : stem;
+}
+
+TemplateName applyFileTemplate(const QString& pattern, const TemplateFields& fields)
+{
+    const auto value = [&fields](QChar code) -> std::optional<QString> {
+        switch (code.unicode()) {
+        case u'N':
+            return TwoDigits(fields.number);
+        case u'n':
+            return QString::number(fields.number);
+        case u'T':
+            return fields.title;
+        case u'A':
+            return fields.artist;
+        case u'B':
+            return fields.albumArtist;
+        case u'L':
+            return fields.album;
+        case u'Y':
+            return fields.year;
+        case u'G':
+            return fields.genre;
+        case u'D':
+            return fields.discNumber > 0 ? QString::number(fields.discNumber) : QString();
+        case u'%':
+            return QStringLiteral("%");
+        default:
+            return std::nullopt;
+        }
+    };
+    QString filled;
+    for (qsizetype i = 0; i < pattern.size(); ++i) {
+        const std::optional<QString> text = pattern.at(i) == u'%' && i + 1 < pattern.size()
+                                                ? value(pattern.at(i + 1))
+                                                : std::nullopt;
+        if (!text) {
+            filled += pattern.at(i);
+            continue;
+        }
+        filled += CleanFileName(*text);
+        ++i;
+    }
+    TemplateName name;
+    QStringList parts = filled.split(u'/');
+    const QString stem = cleanNameStem(parts.takeLast());
+    for (const QString& part : std::as_const(parts)) {
+        const QString folder = cleanNameStem(part);
+        if (!folder.isEmpty())
+            name.folders << folder;
+    }
+    name.stem = stem.isEmpty() ? trackFileStem(fields.title, fields.number) : stem;
+    return name;
 }
 
 QString outputFilePath(const QString& directory, const QString& caption, const QString& extension,

@@ -4,6 +4,7 @@
 #include "rip/OutputFormatNumber.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -53,6 +54,35 @@ bool isTakenPath(const QString& path);
 /// number when nothing of the caption is left. The caption is a title, not a file name, so a dot
 /// in it is kept ("Mr. Blue Sky").
 QString trackFileStem(const QString& caption, int trackNumber);
+
+/// What a file-name template can put into a track's name.
+struct TemplateFields
+{
+    int number = 0;      // the track's number; 0 for the audio hidden before track 1
+    QString title;       // the row's caption
+    QString artist;      // the track's artist
+    QString albumArtist; // the disc's artist as a whole
+    QString album;
+    QString year;
+    QString genre;
+    int discNumber = 0; // of a set of several discs; 0 unknown
+};
+
+/// The name a template gives a track: sub-folders below the scheme's folder ('/' in the
+/// template) and the file's stem, without its extension.
+struct TemplateName
+{
+    QStringList folders;
+    QString stem;
+};
+
+/// Fills the template: %N the number with two digits, %n the number, %T title, %A artist,
+/// %B album artist, %L album, %Y year, %G genre, %D disc number, %% a percent sign; any other %
+/// stays as it is. Each text put in is cleaned as names are (no separators, no control
+/// characters), and each folder and the stem lose leading dots and trailing blanks and dots; an
+/// empty folder adds no level. An empty template, or one that leaves no stem, gives the stem
+/// the track's name would have without a template.
+TemplateName applyFileTemplate(const QString& pattern, const TemplateFields& fields);
 
 /// The output file path of a track: the file stem and extension, then "_01", "_02", … appended
 /// to the stem while isTaken says the path is taken (by default: a file of that name exists).

@@ -43,7 +43,21 @@ inline constexpr IntKey ReadOffset{Section, "ReadOffset", 0};
 inline constexpr BoolKey Verify{Section, "Verify", false};
 // ReplayGain 2.0 values measured while the tracks are written, and tagged into them.
 inline constexpr BoolKey ReplayGain{Section, "ReplayGain", false};
+// How a track's file is named, without its extension ("%N %T"; empty: the row's caption alone).
+inline constexpr StringKey FileTemplate{Section, "FileTemplate", ""};
+// A playlist (.m3u8) of the finished tracks beside them.
+inline constexpr BoolKey Playlist{Section, "Playlist", true};
+// The 50/15 us de-emphasis of the tracks the disc flags as pre-emphasised.
+inline constexpr BoolKey RemoveEmphasis{Section, "RemoveEmphasis", false};
 } // namespace Main
+
+namespace Images {
+// The disc images opened last, most recent first: Recent1 .. Recent5.
+inline constexpr const char* Section = "Images";
+inline constexpr int RecentCount = 5;
+inline constexpr const char* RecentKeys[RecentCount] = {"Recent1", "Recent2", "Recent3", "Recent4",
+                                                        "Recent5"};
+} // namespace Images
 
 namespace Format {
 inline constexpr const char* Section = "Format";

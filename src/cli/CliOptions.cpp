@@ -32,6 +32,12 @@ constexpr OptionSpec Specs[] = {
     {nullptr, "offset", true},
     {nullptr, "find-offset", false},
     {nullptr, "verify", false},
+    {nullptr, "replaygain", false},
+    {nullptr, "name", true},
+    {nullptr, "no-playlist", false},
+    {nullptr, "htoa", false},
+    {nullptr, "deemphasis", false},
+    {nullptr, "check-rip", true},
 };
 
 const OptionSpec* findOption(const QString& arg)
@@ -58,7 +64,9 @@ std::optional<OutputFormatNumber> formatNumber(const QString& name)
         {QStringLiteral("wav"), int(OutputFormatNumber::Wav)},
         {QStringLiteral("wma"), int(OutputFormatNumber::Wma)},
         {QStringLiteral("ogg"), int(OutputFormatNumber::OggVorbis)},
-        {QStringLiteral("flac"), int(OutputFormatNumber::Flac)}};
+        {QStringLiteral("flac"), int(OutputFormatNumber::Flac)},
+        {QStringLiteral("opus"), int(OutputFormatNumber::Opus)},
+        {QStringLiteral("aac"), int(OutputFormatNumber::Aac)}};
     const auto number = lookUp(formats, name);
     return number ? std::optional(static_cast<OutputFormatNumber>(*number)) : std::nullopt;
 }
@@ -106,7 +114,21 @@ QString apply(CliOptions& o, const QString& name, const QString& value)
         o.findOffset = true;
     else if (name == u"verify")
         o.verify = true;
-    else if (name == u"offset") {
+    else if (name == u"replaygain")
+        o.replayGain = true;
+    else if (name == u"no-playlist")
+        o.playlist = false;
+    else if (name == u"htoa")
+        o.hiddenTrack = true;
+    else if (name == u"deemphasis")
+        o.deEmphasis = true;
+    else if (name == u"name")
+        o.nameTemplate = value;
+    else if (name == u"check-rip") {
+        if (value.isEmpty())
+            return QStringLiteral("--check-rip needs a cue sheet");
+        o.checkRip = value;
+    } else if (name == u"offset") {
         bool ok = false;
         const int offset = value.trimmed().toInt(&ok);
         if (!ok || offset < -3000 || offset > 3000)
@@ -121,7 +143,8 @@ QString apply(CliOptions& o, const QString& name, const QString& value)
     } else if (name == u"format") {
         const auto format = formatNumber(value);
         if (!format)
-            return QStringLiteral("unknown format '%1' (wma, mp3, ogg, wav or flac)").arg(value);
+            return QStringLiteral("unknown format '%1' (wma, mp3, ogg, wav, flac, opus or aac)")
+                .arg(value);
         o.outputFormat = *format;
     } else if (name == u"tracks") {
         const auto tracks = parseTrackList(value);
@@ -228,10 +251,15 @@ QString cliUsage()
         "drive\n"
         "  -d, --drive N|IMAGE     1-based drive number (default: the last drive) or a disc "
         "image path\n"
-        "  -f, --format wma|mp3|ogg|wav|flac  output format (default wma)\n"
+        "  -f, --format wma|mp3|ogg|wav|flac|opus|aac  output format (default wma)\n"
         "  -t, --tracks LIST       tracks to rip, e.g. 1,3-5 (default: all)\n"
         "  -o, --output DIR        output folder (default: Main/Path of the settings file)\n"
         "      --scheme none|artist|album|artist-album   folder scheme (default: Main/Output)\n"
+        "      --name TEMPLATE     how files are named, without extension: %N number (two\n"
+        "                          digits), %n number, %T title, %A artist, %B album artist,\n"
+        "                          %L album, %Y year, %G genre, %D disc number, %% a percent\n"
+        "                          sign; '/' makes sub-folders (default: Main/FileTemplate,\n"
+        "                          else the title alone)\n"
         "      --lookup            look the disc up in CDDB first (the Freedb settings), then\n"
         "                          in MusicBrainz when CDDB has nothing\n"
         "      --musicbrainz       look the disc up in MusicBrainz only\n"
@@ -246,8 +274,15 @@ QString cliUsage()
         "      --verify            read every track at full speed (Burst) and again in\n"
         "                          Paranoid mode only when AccurateRip does not confirm it\n"
         "      --no-accuraterip    do not check the rip against the AccurateRip database\n"
+        "      --replaygain        tag track and album ReplayGain (default: Main/ReplayGain)\n"
+        "      --htoa              rip the audio hidden before track 1 as track 0\n"
+        "      --deemphasis        remove the pre-emphasis of tracks the disc flags\n"
+        "                          (default: Main/RemoveEmphasis)\n"
+        "      --check-rip SHEET   check the files of an earlier rip's cue sheet against its\n"
+        "                          log and the AccurateRip database; rips nothing\n"
         "      --no-log            write no rip log\n"
         "      --no-cue            write no cue sheet\n"
+        "      --no-playlist       write no playlist (default: Main/Playlist)\n"
         "  -q, --quiet             no progress output\n"
         "  -h, --help              this text\n"
         "      --version           the program's version\n"
@@ -255,7 +290,8 @@ QString cliUsage()
         "Every other setting (WMA format, MP3, Ogg, WAV and FLAC options, read mode, retries,\n"
         "error action, AccurateRip) comes from the settings file the window uses.\n"
         "\n"
-        "A rip log and a cue sheet named after the album go in the folder of the first track.\n"
+        "A rip log, a cue sheet and a playlist named after the album go in the folder of the\n"
+        "first track.\n"
         "\n"
         "Exit codes: 0 all tracks ripped, 1 some track failed or its test and copy CRCs\n"
         "differ, 2 usage error,\n"

@@ -38,6 +38,12 @@ struct CliOptions
     std::optional<int> offset; // the read offset in samples; unset: the stored one
     bool findOffset = false;   // find the read offset, rip nothing
     bool verify = false;       // Burst first, Paranoid for tracks that do not verify
+    bool replayGain = false;   // ReplayGain tags (and the setting)
+    bool playlist = true;      // a playlist beside the files (and the setting)
+    bool hiddenTrack = false;  // the audio before track 1, ripped as track 0
+    bool deEmphasis = false;   // pre-emphasised tracks de-emphasised (and the setting)
+    std::optional<QString> nameTemplate; // unset: the stored one
+    QString checkRip;                    // a cue sheet of an earlier rip to check; empty: rip
     bool help = false;
     bool version = false;
 };

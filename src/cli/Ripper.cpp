@@ -26,6 +26,12 @@ RipRequest requestFor(const CliOptions& options, const SettingsFile& settings)
     request.verify = options.verify || (options.accurateRip && settings.read(Keys::Main::Verify));
     request.accurateRip = options.accurateRip && settings.read(Keys::AccurateRip::Enabled);
     request.readOffset = options.offset;
+    request.nameTemplate =
+        options.nameTemplate ? *options.nameTemplate : settings.read(Keys::Main::FileTemplate);
+    request.replayGain = options.replayGain || settings.read(Keys::Main::ReplayGain);
+    request.playlist = options.playlist && settings.read(Keys::Main::Playlist);
+    request.deEmphasis = options.deEmphasis || settings.read(Keys::Main::RemoveEmphasis);
+    request.hiddenTrack = options.hiddenTrack;
     return request;
 }
 

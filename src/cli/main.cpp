@@ -18,6 +18,7 @@
 #include "components/lookup/MusicBrainzInformation.h"
 #include "components/lookup/TFreeDBInformation2.h"
 #include "rip/EncoderConfiguration.h"
+#include "rip/RipCheck.h"
 #include "rip/TrackRecords.h"
 #include "settings/Locations.h"
 #include "settings/SettingsFile.h"
@@ -85,18 +86,28 @@ void listDrives(const IAudioCDGrabber2& grabber)
     }
 }
 
+QString minutesSeconds(int sectors)
+{
+    const int seconds = sectors / 75;
+    return QStringLiteral("%1:%2")
+        .arg(seconds / 60, 2, 10, QChar(u'0'))
+        .arg(seconds % 60, 2, 10, QChar(u'0'));
+}
+
 void listTracks(IAudioCDGrabber2& grabber)
 {
     out() << "Tracks:\n";
+    if (grabber.hiddenTrackSectors() > 0)
+        out() << QStringLiteral("   0  %1  (audio before track 1; --htoa rips it)\n")
+                     .arg(minutesSeconds(grabber.hiddenTrackSectors()));
     for (int i = 0; i < grabber.TrackCount(); ++i) {
         const TrackRow row = readTrackRow(grabber, i);
-        const int seconds = row.sectors / 75;
-        out() << QStringLiteral("  %1  %2:%3  %4  %5  %6\n")
+        out() << QStringLiteral("  %1  %2  %3  %4  %5%6\n")
                      .arg(i + 1, 2)
-                     .arg(seconds / 60, 2, 10, QChar(u'0'))
-                     .arg(seconds % 60, 2, 10, QChar(u'0'))
-                     .arg(printable(row.caption), printable(row.record.Artist),
-                          printable(row.record.Album));
+                     .arg(minutesSeconds(row.sectors), printable(row.caption),
+                          printable(row.record.Artist), printable(row.record.Album),
+                          grabber.trackPreEmphasis() ? QStringLiteral("  [pre-emphasis]")
+                                                     : QString());
     }
 }
 
@@ -208,6 +219,35 @@ int findOffset(const QString& settingsPath, const CliOptions& options, TAudioCDG
     return ExitCode::Ok;
 }
 
+// Checks the rip a cue sheet describes against its log and the AccurateRip database.
+int checkRip(const CliOptions& options)
+{
+    const QFileInfo sheet(options.checkRip);
+    if (!sheet.isFile())
+        return fail(
+            ExitCode::Usage,
+            QStringLiteral("%1 is not a cue sheet that exists").arg(printable(options.checkRip)));
+    TAudioCDGrabber2 grabber(std::make_unique<TAudioFile2>());
+    grabber.CurrentDevice(grabber.addImageDrive(sheet.absoluteFilePath()));
+    RipCheckResult result;
+    try {
+        result = checkRip(grabber, Locations::settingsFilePath(), sheet.absoluteFilePath());
+    } catch (const ComponentError& e) {
+        return fail(ExitCode::Usage, e.message());
+    }
+    out() << (result.log.isEmpty() ? QStringLiteral("No rip log beside the sheet.\n")
+                                   : QStringLiteral("Rip log: %1\n").arg(printable(result.log)));
+    if (!result.accurateRip.isEmpty())
+        out() << printable(result.accurateRip) << '\n';
+    bool failed = false;
+    for (const RipCheckTrack& track : result.tracks) {
+        out() << printable(ripCheckLine(track)) << '\n';
+        failed = failed || track.fails();
+    }
+    out().flush();
+    return failed ? ExitCode::TrackFailed : ExitCode::Ok;
+}
+
 int rip(const CliOptions& options)
 {
     const QString settingsPath = Locations::settingsFilePath();
@@ -226,13 +266,18 @@ int rip(const CliOptions& options)
     }
     TAudioCDGrabber2 grabber(std::move(grabberFile));
     grabber.Initialize();
-    // A disc image named on the command line becomes one more image drive, after the others.
-    if (!options.drive.isEmpty() && !isDriveNumber(options.drive))
-        grabber.addImageDrive(QFileInfo(options.drive).absoluteFilePath());
+    int drive = grabber.DeviceCount();
+    // A path named on the command line is a drive of its own: a device, or a disc image added
+    // after the other drives.
+    if (!options.drive.isEmpty() && !isDriveNumber(options.drive)) {
+        const QFileInfo named(options.drive);
+        if (!named.exists())
+            return fail(ExitCode::Usage,
+                        QStringLiteral("%1 does not exist").arg(printable(options.drive)));
+        drive = grabber.addDrive(named.absoluteFilePath());
+    }
     if (grabber.DeviceCount() < 1)
         return fail(ExitCode::NoDisc, QStringLiteral("no CD drive found"));
-
-    int drive = grabber.DeviceCount();
     if (isDriveNumber(options.drive)) {
         drive = options.drive.toInt();
         if (drive < 1 || drive > grabber.DeviceCount())
@@ -348,6 +393,8 @@ int main(int argc, char* argv[])
         options.jobs = std::max(1, QThread::idealThreadCount());
 
     try {
+        if (!options.checkRip.isEmpty())
+            return checkRip(options);
         return rip(options);
     } catch (const std::exception& e) {
         return fail(ExitCode::TrackFailed, QString::fromUtf8(e.what()));

@@ -108,6 +108,10 @@ RipRequest Tfm_main::runRequest(const QString& root) const
     request.accurateRip = m_settings->read(Keys::AccurateRip::Enabled);
     request.verify = m_settings->read(Keys::Main::Verify);
     request.mp3CommandLine = m_set->commandLine();
+    request.nameTemplate = m_settings->read(Keys::Main::FileTemplate);
+    request.replayGain = m_settings->read(Keys::Main::ReplayGain);
+    request.playlist = m_settings->read(Keys::Main::Playlist);
+    request.deEmphasis = m_settings->read(Keys::Main::RemoveEmphasis);
     // An error goes to the exception handler at once, a stop keeps what was read, and only the
     // scheme's folders are made.
     request.stopAtFirstError = true;

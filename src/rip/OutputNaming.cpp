@@ -119,6 +119,14 @@ QString outputDirectory(const SettingsFile& settings, int scheme, const QString&
     return outputDirectory(storedOutputPath(settings), scheme, artist, album);
 }
 
+QString outputSubfolder(const QString& directory, const QStringList& folders)
+{
+    QString path = directory;
+    for (const QString& folder : folders)
+        appendLevel(path, folder);
+    return path;
+}
+
 bool isTakenPath(const QString& path)
 {
     const QFileInfo info(path);

@@ -46,6 +46,10 @@ QString outputDirectory(const QString& root, int scheme, const QString& artist,
 QString outputDirectory(const SettingsFile& settings, int scheme, const QString& artist,
                         const QString& album);
 
+/// directory with the folders below it, each made where missing as the scheme's are. Ends with
+/// a separator.
+QString outputSubfolder(const QString& directory, const QStringList& folders);
+
 /// Whether a file already stands at path: anything but a directory, including a link that points
 /// nowhere (writing through it would create a file elsewhere).
 bool isTakenPath(const QString& path);

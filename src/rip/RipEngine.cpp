@@ -5,6 +5,7 @@
 #include "base/IAudioFile2.h"
 #include "base/IAudioFile2LameEnc.h"
 #include "base/ReadMode.h"
+#include "base/ReplayGain.h"
 #include "components/audiofile/SpoolFile.h"
 #include "components/lookup/CddbProtocol.h"
 #include "rip/EncoderConfiguration.h"
@@ -12,6 +13,7 @@
 #include "rip/ReleaseTags.h"
 #include "rip/TrackFile.h"
 #include "rip/TrackListModel.h"
+#include "rip/WriteTags.h"
 #include "settings/SettingsFile.h"
 
 #include <QCoreApplication>
@@ -34,8 +36,9 @@ QString errorText(const std::exception& e)
 
 // Encodes a spooled track into out, on a pool thread; lock holds out's lock.
 void encodeSpool(IAudioFile2& file, const Spool& spool, const QString& out,
-                 const std::atomic<bool>& cancel, UniqueFd& lock)
+                 const std::atomic<bool>& cancel, UniqueFd& lock, bool measure)
 {
+    file.measureReplayGain(measure);
     file.open(out);
     lock = lockPartialFile(out);
     std::vector<std::int16_t> buffer(SpoolChunkBytes / sizeof(std::int16_t));
@@ -74,15 +77,43 @@ void RipEngine::setRows(const QList<int>& rows)
 {
     m_tracks.clear();
     m_totalSeconds = 0;
-    for (const int row : rows) {
+    const auto add = [this](int index, int number, int sectors) {
         RipTrack track;
-        track.index = row;
-        track.number = row + 1;
-        track.caption = m_list.caption(row);
-        track.sectors = m_list.sectors(row);
+        track.index = index;
+        track.number = number;
+        track.sectors = sectors;
+        track.caption = captionOf(track);
         m_totalSeconds += track.seconds();
         m_tracks.push_back(std::move(track));
-    }
+    };
+    if (m_request.hiddenTrack && m_grabber.hiddenTrackSectors() > 0 && m_list.rowCount() > 0)
+        add(RipTrack::HiddenTrack, 0, m_grabber.hiddenTrackSectors());
+    for (const int row : rows)
+        add(row, row + 1, m_list.sectors(row));
+}
+
+CDFreedinfo RipEngine::textsOf(const RipTrack& track) const
+{
+    if (track.index != RipTrack::HiddenTrack)
+        return m_list.record(track.index);
+    // The hidden audio belongs to the first track's disc texts, under a title of its own.
+    CDFreedinfo texts = m_list.record(0);
+    texts.Title = captionOf(track);
+    return texts;
+}
+
+QString RipEngine::captionOf(const RipTrack& track) const
+{
+    return track.index == RipTrack::HiddenTrack ? QStringLiteral("Track00")
+                                                : m_list.caption(track.index);
+}
+
+void RipEngine::selectTrack(const RipTrack& track)
+{
+    if (track.index == RipTrack::HiddenTrack)
+        m_grabber.selectHiddenTrack();
+    else
+        m_grabber.CurrentTrack(track.index);
 }
 
 void RipEngine::start()
@@ -98,11 +129,15 @@ void RipEngine::start()
     if (m_request.readOffset)
         m_record.readOffset = *m_request.readOffset;
     for (RipTrack& track : m_tracks) {
-        const CDFreedinfo& texts = m_list.record(track.index);
-        track.record = trackRecordFor(m_record, m_grabber, track.number, texts.Title, texts.Artist);
+        const CDFreedinfo texts = textsOf(track);
+        track.record =
+            track.index == RipTrack::HiddenTrack
+                ? hiddenTrackRecord(m_record, m_grabber, texts.Title, texts.Artist)
+                : trackRecordFor(m_record, m_grabber, track.number, texts.Title, texts.Artist);
     }
+    m_grabber.setDeEmphasis(m_request.deEmphasis);
     if (!m_tracks.empty()) {
-        const CDFreedinfo& disc = m_list.record(m_tracks.front().index);
+        const CDFreedinfo disc = textsOf(m_tracks.front());
         m_record.album = disc.Album;
         m_record.performer = disc.Artist;
         m_record.genre = disc.Genre;
@@ -220,6 +255,24 @@ bool RipEngine::isTaken(const QString& path) const
     return isTakenPath(path);
 }
 
+void RipEngine::nameTrack(RipTrack& track)
+{
+    // The texts as they stand now name the file.
+    const CDFreedinfo texts = textsOf(track);
+    track.directory =
+        outputDirectory(m_request.root, m_request.scheme, folderArtist(texts), texts.Album);
+    const TemplateName name = applyFileTemplate(
+        m_request.nameTemplate, {track.number, captionOf(track), texts.Artist, m_list.albumArtist(),
+                                 texts.Album, texts.Year, texts.Genre, m_entry.discNumber});
+    track.directory = outputSubfolder(track.directory, name.folders);
+    track.caption = name.stem;
+    m_lastDirectory = track.directory;
+    if (!m_swept.contains(track.directory)) {
+        m_swept << track.directory;
+        sweepStalePartials(track.directory);
+    }
+}
+
 void RipEngine::chooseOutputPath(RipTrack& track)
 {
     track.path = outputFilePath(track.directory, track.caption, m_extension, track.number,
@@ -230,19 +283,10 @@ void RipEngine::startRead(RipTrack& track)
 {
     track.clock.start();
     try {
-        // The texts as they stand now name the file.
-        const CDFreedinfo& texts = m_list.record(track.index);
-        track.caption = m_list.caption(track.index);
-        track.directory =
-            outputDirectory(m_request.root, m_request.scheme, folderArtist(texts), texts.Album);
-        m_lastDirectory = track.directory;
-        if (!m_swept.contains(track.directory)) {
-            m_swept << track.directory;
-            sweepStalePartials(track.directory);
-        }
+        nameTrack(track);
         emit trackStarting(positionOf(track));
         m_grabber.EndRead(); // any block reading left over from playback
-        m_grabber.CurrentTrack(track.index);
+        selectTrack(track);
         chooseOutputPath(track);
         if (m_request.format == OutputFormatNumber::RealMedia) {
             // A format that produces nothing: no encoding, no file, no tags.
@@ -250,9 +294,11 @@ void RipEngine::startRead(RipTrack& track)
             track.path.clear();
             return;
         }
-        if (!spooling())
+        if (!spooling()) {
             configureEncoder(m_settings, m_request.format, *m_grabber.AudioFile(), m_lame,
                              m_request.mp3CommandLine);
+            m_grabber.AudioFile()->measureReplayGain(m_request.replayGain);
+        }
         closeAudioFile();
         track.partial = freshPartialPath(track.path);
         track.state = RipTrack::State::Reading;
@@ -309,7 +355,7 @@ void RipEngine::copyRead(RipTrack& track)
 
 std::optional<AccurateRipVerdict> RipEngine::judgeCopy(RipTrack& track)
 {
-    if (!m_accurateRip || !track.record.copy)
+    if (!m_accurateRip || !track.record.copy || track.number < 1)
         return std::nullopt;
     const auto verdict =
         judgeAccurateRip(*m_accurateRip, track.number - 1, track.record.copy->accurateRip);
@@ -345,7 +391,7 @@ void RipEngine::startTestRead(RipTrack& track)
 {
     // The second read only computes its CRC: nothing is written or spooled.
     try {
-        m_grabber.CurrentTrack(track.index);
+        selectTrack(track);
         track.testing = true;
         m_grabber.TestRead();
         m_reading = positionOf(track);
@@ -390,6 +436,8 @@ void RipEngine::readComplete(RipTrack& track)
         trackError(track, errorText(e));
         return;
     }
+    if (!spooling())
+        track.loudness = m_grabber.AudioFile()->takeReplayGainMeter();
     if (!spooling()) {
         finishTrack(track);
         return;
@@ -422,16 +470,23 @@ void RipEngine::startEncoder(std::size_t index)
     ++m_running;
     track.lock = std::make_shared<UniqueFd>();
     m_pool.start([this, index, file, lame, spool = track.spool, out = track.partial,
-                  cancel = track.cancel, lock = track.lock] {
+                  cancel = track.cancel, lock = track.lock, measure = m_request.replayGain] {
         // The encoder's error goes to the engine's thread as text; nothing is thrown across.
         QString error;
+        std::shared_ptr<ReplayGainMeter> loudness;
         try {
-            encodeSpool(*file, *spool, out, *cancel, *lock);
+            encodeSpool(*file, *spool, out, *cancel, *lock, measure);
+            loudness = file->takeReplayGainMeter();
         } catch (const std::exception& e) {
             error = errorText(e);
         }
         QMetaObject::invokeMethod(
-            this, [this, index, error] { encoderFinished(index, error); }, Qt::QueuedConnection);
+            this,
+            [this, index, error, loudness] {
+                m_tracks[index].loudness = loudness;
+                encoderFinished(index, error);
+            },
+            Qt::QueuedConnection);
     });
 }
 
@@ -456,13 +511,10 @@ void RipEngine::encoderFinished(std::size_t index, const QString& error)
 void RipEngine::finishTrack(RipTrack& track)
 {
     try {
-        // The texts as they stand now: the tag editor may have changed them during the read.
-        TagRecord tag = tagRecordFor(m_list.record(track.index), track.number, m_discTracks);
-        addEntryTags(tag, m_entry, track.number - 1,
-                     m_settings.read(Keys::MusicBrainz::EmbedCover));
-        track.path = finishTrackFile(track.partial, track.path,
-                                     {track.directory, track.caption, m_extension, track.number},
-                                     tag, [this](const QString& path) { return isTaken(path); });
+        track.tag = tagFor(track);
+        track.path = finishTrackFile(
+            track.partial, track.path, {track.directory, track.caption, m_extension, track.number},
+            track.tag, [this](const QString& path) { return isTaken(path); });
     } catch (const std::exception& e) {
         trackError(track, errorText(e));
         return;
@@ -470,11 +522,54 @@ void RipEngine::finishTrack(RipTrack& track)
     track.partial.clear();
     track.lock.reset();
     track.record.file = track.path;
+    if (track.loudness)
+        track.record.trackGain = track.loudness->trackValues();
     saveCover(track);
     track.state = RipTrack::State::Done;
     track.size = QFileInfo(track.path).size();
     track.elapsed = track.clock.elapsed() / 1000.0;
     emit trackDone(positionOf(track), progress(0));
+}
+
+TagRecord RipEngine::tagFor(const RipTrack& track) const
+{
+    // The texts as they stand now: the tag editor may have changed them during the read.
+    TagRecord tag = tagRecordFor(textsOf(track), track.number, m_discTracks);
+    tag.albumArtist = m_list.albumArtist();
+    addEntryTags(tag, m_entry, track.number - 1, m_settings.read(Keys::MusicBrainz::EmbedCover));
+    if (track.loudness)
+        if (const auto values = track.loudness->trackValues())
+            tag.replayGain.setTrack(*values);
+    return tag;
+}
+
+void RipEngine::tagAlbumGain()
+{
+    // Only a whole album has an album gain: after a stop or a failed track the files keep their
+    // track values alone.
+    std::vector<const ReplayGainMeter*> meters;
+    for (const RipTrack& track : m_tracks) {
+        if (track.state == RipTrack::State::Skipped)
+            continue;
+        if (track.state != RipTrack::State::Done || !track.loudness)
+            return;
+        meters.push_back(track.loudness.get());
+    }
+    const std::optional<ReplayGainValues> album = albumValues(meters);
+    if (!album)
+        return;
+    for (RipTrack& track : m_tracks) {
+        if (track.state != RipTrack::State::Done)
+            continue;
+        track.tag.replayGain.setAlbum(*album);
+        // A file that cannot take the album values keeps its track values; the rip is done.
+        try {
+            RewriteTags(track.path, track.tag);
+            track.record.albumGain = album;
+        } catch (const std::exception& e) {
+            emit note(errorText(e));
+        }
+    }
 }
 
 void RipEngine::saveCover(const RipTrack& track)
@@ -577,6 +672,7 @@ void RipEngine::stop()
             // What was read is kept: the file is closed, tagged and named.
             track.record.copy = m_grabber.lastGrabReport();
             track.record.error = QStringLiteral("stopped");
+            track.record.stopped = true;
             try {
                 closeAudioFile();
             } catch (const std::exception& e) {
@@ -607,13 +703,15 @@ void RipEngine::checkFinished()
         track.spool.reset();
         removePartial(track);
     }
+    if (m_request.replayGain && !m_stopped && m_error.isEmpty())
+        tagAlbumGain();
     writeReports();
     emit finished();
 }
 
 void RipEngine::writeReports()
 {
-    if (!m_request.log && !m_request.cue)
+    if (!m_request.log && !m_request.cue && !m_request.playlist)
         return;
     RipRecord record = m_record;
     bool failed = false;
@@ -641,7 +739,7 @@ void RipEngine::writeReports()
                                  : m_tracks.front().directory;
     // A log that cannot be written does not change the run's outcome; it is said apart.
     try {
-        writeRipReports(record, fallback, m_request.log, m_request.cue);
+        writeRipReports(record, fallback, {m_request.log, m_request.cue, m_request.playlist});
     } catch (const std::exception& e) {
         m_reportError = errorText(e);
     }

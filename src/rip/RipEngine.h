@@ -5,6 +5,7 @@
 #include "rip/CDFreedinfo.h"
 #include "rip/OutputFormatNumber.h"
 #include "rip/RipLog.h"
+#include "rip/TagRecord.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -22,6 +23,7 @@ class IAudioFile2LameEnc;
 class SettingsFile;
 class Spool;
 class SpoolFile;
+class ReplayGainMeter;
 class TrackListModel;
 class UniqueFd;
 
@@ -30,8 +32,10 @@ struct RipTrack
 {
     enum class State { Waiting, Reading, Spooled, Encoding, Done, Failed, Skipped };
 
-    int index = 0;  // the row of the track list, 0-based
-    int number = 0; // 1-based
+    static constexpr int HiddenTrack = -1; // the index of the audio hidden before track 1
+
+    int index = 0;  // the row of the track list, 0-based; HiddenTrack for the hidden audio
+    int number = 0; // 1-based; 0 for the hidden audio
     QString caption;
     int sectors = 0;
     double seconds() const { return sectors / 75.0; }
@@ -46,9 +50,11 @@ struct RipTrack
     QElapsedTimer clock; // runs from the start of its read
     double elapsed = 0;  // wall seconds from the start of its read to its tagged file
     std::shared_ptr<std::atomic<bool>> cancel = std::make_shared<std::atomic<bool>>(false);
-    RipTrackRecord record;        // what the log and the cue sheet say of it
-    bool testing = false;         // its test read is under way
-    bool rereading = false;       // a verified rip reads it again in Paranoid mode
+    RipTrackRecord record;                     // what the log and the cue sheet say of it
+    TagRecord tag;                             // what its file was tagged with
+    std::shared_ptr<ReplayGainMeter> loudness; // measured while its file was written
+    bool testing = false;                      // its test read is under way
+    bool rereading = false;                    // a verified rip reads it again in Paranoid mode
     bool awaitingVerdict = false; // read; a verified rip waits for the database's answer
 };
 
@@ -82,6 +88,11 @@ struct RipRequest
     bool verify = false;      // read in Burst mode, again in Paranoid where the database disagrees
     std::optional<int> readOffset; // what the log gives; unset: the stored one
     QString mp3CommandLine;        // the MP3 command line of the settings dialog
+    QString nameTemplate;          // how files are named (applyFileTemplate); empty: the caption
+    bool replayGain = false;       // track and album ReplayGain measured and tagged
+    bool playlist = true;          // a playlist of the finished tracks beside them
+    bool deEmphasis = false;       // pre-emphasised tracks de-emphasised as they are read
+    bool hiddenTrack = false;      // the audio before track 1, when there is any, as track 0
 
     /// An error ends the run at once (error() says it); else only its track fails.
     bool stopAtFirstError = false;
@@ -114,7 +125,8 @@ public:
               SpoolFile* spool = nullptr);
     ~RipEngine() override;
 
-    /// The rows to rip, in order.
+    /// The rows to rip, in order; with the request's hiddenTrack the hidden audio before track 1
+    /// (when the disc has any) comes first, as track 0.
     void setRows(const QList<int>& rows);
     /// The entry a lookup loaded: its identifiers and cover go into the files' tags, the cover
     /// also beside them.
@@ -176,6 +188,15 @@ private:
     bool isTaken(const QString& path) const;
     /// The artist the scheme's artist folder is named after for a track with texts.
     QString folderArtist(const CDFreedinfo& texts) const;
+    /// The texts that name and tag a track: its row's, as they stand now.
+    CDFreedinfo textsOf(const RipTrack& track) const;
+    QString captionOf(const RipTrack& track) const;
+    void selectTrack(const RipTrack& track);
+    /// Forms the track's folder (with a template's sub-folders) and its final name.
+    void nameTrack(RipTrack& track);
+    TagRecord tagFor(const RipTrack& track) const;
+    /// After a whole run: the album's ReplayGain added to the files of its tracks.
+    void tagAlbumGain();
     void onGrabProgress(double percent);
     void onGrabFailed(const QString& message);
     void startTestRead(RipTrack& track);

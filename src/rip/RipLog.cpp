@@ -83,8 +83,16 @@ QString unreadableText(const GrabReport& report, const QString& errorAction)
     return QStringLiteral("%1 (%2)").arg(sectors.join(QStringLiteral(", ")), errorAction);
 }
 
+QString gainText(const ReplayGainValues& values)
+{
+    return QStringLiteral("%1 dB, peak %2")
+        .arg(QString::asprintf("%+.2f", values.gain), QString::number(values.peak, 'f', 6));
+}
+
 QString resultLine(const RipTrackRecord& track, bool testCopy)
 {
+    if (track.stopped)
+        return QStringLiteral("Stopped: the file holds the audio read before the stop");
     if (!track.error.isEmpty())
         return QStringLiteral("Failed: ") + track.error;
     if (track.file.isEmpty())
@@ -115,6 +123,15 @@ void addTrack(QStringList& lines, const RipTrackRecord& track, const RipRecord& 
         lines << QStringLiteral("  AccurateRip: %1").arg(track.accurateRip);
     if (!track.readPath.isEmpty())
         lines << QStringLiteral("  Read: %1").arg(track.readPath);
+    if (track.toc.preEmphasis)
+        lines << QStringLiteral("  Pre-emphasis: yes%1")
+                     .arg(track.copy && track.copy->deEmphasized
+                              ? QStringLiteral(", removed (de-emphasised)")
+                              : QStringLiteral(", kept"));
+    if (track.trackGain)
+        lines << QStringLiteral("  ReplayGain: track %1").arg(gainText(*track.trackGain));
+    if (track.albumGain)
+        lines << QStringLiteral("  ReplayGain: album %1").arg(gainText(*track.albumGain));
     if (track.copy && !track.copy->unreadable.isEmpty())
         lines << QStringLiteral("  Unreadable sectors: %1")
                      .arg(unreadableText(*track.copy, rip.errorAction));
@@ -203,12 +220,24 @@ RipRecord beginRipRecord(const SettingsFile& settings, IAudioCDGrabber2& grabber
     rip.readOffset = options.offset;
     rip.format = formatText(settings, format);
     rip.catalog = grabber.discCatalog();
+    rip.hiddenTrackSectors = grabber.hiddenTrackSectors();
     for (int index = 0; index < grabber.TrackCount(); ++index) {
         grabber.CurrentTrack(index);
         rip.toc.append({index + 1, grabber.trackStartSector(), grabber.trackSectors(),
-                        grabber.trackPregapSectors()});
+                        grabber.trackPregapSectors(), grabber.trackPreEmphasis()});
     }
     return rip;
+}
+
+RipTrackRecord hiddenTrackRecord(const RipRecord& rip, IAudioCDGrabber2& grabber,
+                                 const QString& title, const QString& performer)
+{
+    RipTrackRecord track;
+    grabber.selectHiddenTrack();
+    track.toc = {0, 0, rip.hiddenTrackSectors, 0, grabber.trackPreEmphasis()};
+    track.title = title;
+    track.performer = performer;
+    return track;
 }
 
 RipTrackRecord trackRecordFor(const RipRecord& rip, IAudioCDGrabber2& grabber, int number,
@@ -223,7 +252,7 @@ RipTrackRecord trackRecordFor(const RipRecord& rip, IAudioCDGrabber2& grabber, i
     return track;
 }
 
-void writeRipReports(const RipRecord& rip, const QString& fallback, bool log, bool cue)
+void writeRipReports(const RipRecord& rip, const QString& fallback, const RipReports& reports)
 {
     const QString folder = ripReportFolder(rip, fallback);
     QStringList problems;
@@ -234,12 +263,14 @@ void writeRipReports(const RipRecord& rip, const QString& fallback, bool log, bo
             problems << QString::fromUtf8(e.what());
         }
     };
-    if (log)
+    if (reports.log)
         write(QStringLiteral(".log"), ripLogText(rip));
     const bool anyFile = std::any_of(rip.tracks.begin(), rip.tracks.end(),
                                      [](const RipTrackRecord& t) { return !t.file.isEmpty(); });
-    if (cue && anyFile)
+    if (reports.cue && anyFile)
         write(QStringLiteral(".cue"), cueSheetText(rip, folder));
+    if (reports.playlist && anyFile)
+        write(QStringLiteral(".m3u8"), playlistText(rip, folder));
     if (!problems.isEmpty())
         throw ComponentError(problems.join(QStringLiteral("; ")));
 }
@@ -267,6 +298,10 @@ QString ripLogText(const RipRecord& rip)
         lines << QStringLiteral("Catalog: %1").arg(rip.catalog);
     if (!rip.accurateRip.isEmpty())
         lines << rip.accurateRip;
+    if (rip.hiddenTrackSectors > 0)
+        lines << QStringLiteral("Hidden track one audio: %1 before track 1 (sectors 0 to %2)")
+                     .arg(logTime(rip.hiddenTrackSectors))
+                     .arg(rip.hiddenTrackSectors - 1);
     lines << QString() << QStringLiteral("Table of contents")
           << QStringLiteral("  Track |    Start |   Length | First sector | Last sector");
     for (const RipTocEntry& t : rip.toc)
@@ -299,34 +334,61 @@ QString cueSheetText(const RipRecord& rip, const QString& folder)
     addQuoted(lines, QStringLiteral("PERFORMER"), rip.performer);
     addQuoted(lines, QStringLiteral("TITLE"), rip.album);
     const QDir base(folder);
+    const auto fileLine = [&base](const RipTrackRecord& track) {
+        return QStringLiteral("FILE %1 %2")
+            .arg(quoted(base.relativeFilePath(track.file)), fileType(track.file));
+    };
     const RipTrackRecord* previous = nullptr;
     for (const RipTrackRecord& track : rip.tracks) {
-        if (track.file.isEmpty()) {
-            previous = nullptr;
+        if (track.file.isEmpty() || track.toc.number == 0) {
+            // The hidden audio is track 1's INDEX 00, in a file of its own.
+            previous = track.toc.number == 0 && !track.file.isEmpty() ? &track : nullptr;
             continue;
         }
-        const QString file =
-            QStringLiteral("FILE %1 %2")
-                .arg(quoted(base.relativeFilePath(track.file)), fileType(track.file));
         // The pregap is in the previous file only when that file holds the track just before.
-        const bool pregapInPrevious =
-            previous && previous->toc.number + 1 == track.toc.number && track.toc.pregapSectors > 0;
+        const bool pregapInPrevious = previous && previous->toc.number + 1 == track.toc.number &&
+                                      (track.toc.pregapSectors > 0 || previous->toc.number == 0);
         if (!pregapInPrevious)
-            lines << file;
+            lines << fileLine(track);
         lines << QStringLiteral("  TRACK %1 AUDIO").arg(TwoDigits(track.toc.number));
+        // The file holds the disc's pre-emphasised audio unless it was de-emphasised.
+        if (track.toc.preEmphasis && !(track.copy && track.copy->deEmphasized))
+            lines << QStringLiteral("    FLAGS PRE");
         addQuoted(lines, QStringLiteral("    TITLE"), track.title);
         addQuoted(lines, QStringLiteral("    PERFORMER"), track.performer);
         if (!track.isrc.isEmpty())
             lines << QStringLiteral("    ISRC ") + track.isrc;
         if (pregapInPrevious) {
             lines << QStringLiteral("    INDEX 00 ") +
-                         cueTime(previous->toc.sectors - track.toc.pregapSectors);
-            lines << file;
+                         cueTime(previous->toc.number == 0
+                                     ? 0
+                                     : previous->toc.sectors - track.toc.pregapSectors);
+            lines << fileLine(track);
+        } else if (track.toc.number == 1 && track.toc.startSector > 0) {
+            // Track 1 starts after sector 0: the sheet keeps that gap, so the disc it describes
+            // has the ids of the one that was ripped.
+            lines << QStringLiteral("    PREGAP ") + cueTime(track.toc.startSector);
         }
         lines << QStringLiteral("    INDEX 01 00:00:00");
         previous = &track;
     }
     return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
+}
+
+QString playlistText(const RipRecord& rip, const QString& folder)
+{
+    const QDir base(folder);
+    QStringList lines{QStringLiteral("#EXTM3U")};
+    for (const RipTrackRecord& track : rip.tracks) {
+        if (track.file.isEmpty())
+            continue;
+        const QString performer = track.performer.isEmpty() ? rip.performer : track.performer;
+        lines << QStringLiteral("#EXTINF:%1,%2 - %3")
+                     .arg(qRound(track.toc.sectors / double(SectorsPerSecond)))
+                     .arg(plainText(performer), plainText(track.title));
+        lines << base.relativeFilePath(track.file);
+    }
+    return lines.join(u'\n') + u'\n';
 }
 
 QString ripReportFolder(const RipRecord& rip, const QString& fallback)

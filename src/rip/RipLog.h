@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/IAudioCDGrabber2.h"
+#include "base/ReplayGain.h"
 #include "rip/OutputFormatNumber.h"
 
 #include <QDateTime>
@@ -18,6 +19,7 @@ struct RipTocEntry
     int startSector = 0; // INDEX 01, LSN
     int sectors = 0;     // from INDEX 01 to the next track's INDEX 01 (its pregap included)
     int pregapSectors = 0;
+    bool preEmphasis = false; // recorded with pre-emphasis
 };
 
 /// What a rip did with one of the tracks it was asked for.
@@ -31,8 +33,11 @@ struct RipTrackRecord
     std::optional<GrabReport> copy;
     std::optional<GrabReport> test; // the test read of test-and-copy
     QString error;                  // why the track failed; empty when it did not
-    QString accurateRip; // the AccurateRip verdict on the copy; empty when it was not checked
-    QString readPath;    // how a verified rip read it; empty for a plain rip
+    QString accurateRip;  // the AccurateRip verdict on the copy; empty when it was not checked
+    QString readPath;     // how a verified rip read it; empty for a plain rip
+    bool stopped = false; // the run was stopped while it was read; its file holds what was read
+    std::optional<ReplayGainValues> trackGain; // measured while its file was written
+    std::optional<ReplayGainValues> albumGain; // of the whole run, once tagged into the file
 
     /// Test and copy found the two reads different.
     bool crcMismatch() const { return copy && test && copy->crc != test->crc; }
@@ -63,7 +68,8 @@ struct RipRecord
     QString comment;
     QString discId;
     QString catalog;
-    QList<RipTocEntry> toc; // every audio track of the disc
+    QList<RipTocEntry> toc;     // every audio track of the disc
+    int hiddenTrackSectors = 0; // audio before track 1's INDEX 01; 0 when there is none
     QList<RipTrackRecord> tracks;
     Outcome outcome = Outcome::Complete;
 };
@@ -79,10 +85,23 @@ RipRecord beginRipRecord(const SettingsFile& settings, IAudioCDGrabber2& grabber
 RipTrackRecord trackRecordFor(const RipRecord& rip, IAudioCDGrabber2& grabber, int number,
                               const QString& title, const QString& performer);
 
-/// Writes the log and the cue sheet (each when asked for) into ripReportFolder(rip, fallback);
-/// the cue sheet only when some track has a file. One that cannot be written does not keep the
-/// other from being written; then ComponentError says what could not be.
-void writeRipReports(const RipRecord& rip, const QString& fallback, bool log, bool cue);
+/// The record of the audio hidden before track 1, as track 0.
+RipTrackRecord hiddenTrackRecord(const RipRecord& rip, IAudioCDGrabber2& grabber,
+                                 const QString& title, const QString& performer);
+
+/// Which of the files that go beside a rip's tracks are written.
+struct RipReports
+{
+    bool log = true;
+    bool cue = true;
+    bool playlist = true;
+};
+
+/// Writes the log, the cue sheet and the playlist (each when asked for) into
+/// ripReportFolder(rip, fallback); the cue sheet and the playlist only when some track has a
+/// file. One that cannot be written does not keep the others from being written; then
+/// ComponentError says what could not be.
+void writeRipReports(const RipRecord& rip, const QString& fallback, const RipReports& reports);
 
 /// The text of the rip log.
 QString ripLogText(const RipRecord& rip);
@@ -91,6 +110,10 @@ QString ripLogText(const RipRecord& rip);
 /// (which ends with a separator). A track's pregap lies at the end of the file of the track
 /// before it, so it gets an INDEX 00 there when that track has a file.
 QString cueSheetText(const RipRecord& rip, const QString& folder);
+
+/// The text of the playlist (M3U in UTF-8) of the tracks that have files, in disc order: each
+/// with its length and "Artist - Title", and its file relative to folder.
+QString playlistText(const RipRecord& rip, const QString& folder);
 
 /// The folder the log and cue sheet go in: that of the first track with a file, else that of
 /// fallback.

@@ -74,13 +74,14 @@ protected:
     // The rip log and the cue sheet are left out unless a test is about them, so the others
     // see the audio files alone.
     bool writeReports = false;
+    bool writePlaylist = false; // nor the playlist
     // Nor is the AccurateRip database asked, unless a test is about it (and names its server).
     bool checkAccurateRip = false;
     static QStringList withoutReports(const QStringList& args)
     {
         // In front: a test may end with an option that lacks its value.
         return QStringList{QStringLiteral("--no-log"), QStringLiteral("--no-cue"),
-                           QStringLiteral("--no-accuraterip")} +
+                           QStringLiteral("--no-playlist"), QStringLiteral("--no-accuraterip")} +
                args;
     }
     QStringList withDefaults(const QStringList& args) const
@@ -88,6 +89,8 @@ protected:
         QStringList all = args;
         if (!writeReports)
             all = QStringList{QStringLiteral("--no-log"), QStringLiteral("--no-cue")} + all;
+        if (!writePlaylist)
+            all.prepend(QStringLiteral("--no-playlist"));
         if (!checkAccurateRip)
             all.prepend(QStringLiteral("--no-accuraterip"));
         return all;

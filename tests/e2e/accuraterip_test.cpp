@@ -429,4 +429,73 @@ TEST_F(AccurateRipTest, VerifiedRipReadsAgainOnlyTheTracksTheDatabaseDoesNotConf
         3);
 }
 
+// --check-rip reads an earlier rip's files back through its cue sheet: each track's CRC against
+// the log beside the sheet, its checksums against the database; a missing file or a sheet that
+// cannot be read ends it with its own exit code.
+TEST_F(AccurateRipTest, CheckRipComparesAnEarlierRipWithItsLogAndTheDatabase)
+{
+    const std::vector<int> sectors{4 * Second, 3 * Second};
+    const DiscIds ids(sectors);
+    const QString image = makeImage(QStringLiteral("Pair"), sectors);
+    putDatabase(ids, {});
+    ripToWav(image, QStringLiteral("reference"));
+    const std::vector<Sums> sums = outsideSumsOf(QStringLiteral("reference"), 2);
+    putDatabase(ids, dbarFile(ids, {entries(sums, 3, false)}));
+    const RunResult flac =
+        rip({QStringLiteral("-d"), image, QStringLiteral("-f"), QStringLiteral("flac"),
+             QStringLiteral("-o"), path(QStringLiteral("rip"))});
+    ASSERT_EQ(flac.code, 0) << flac.err.toStdString();
+    const QString sheet = path(QStringLiteral("rip/Pair.cue"));
+    const QString log = path(QStringLiteral("rip/Pair.log"));
+    const auto check = [&] { return rip({QStringLiteral("--check-rip"), sheet}); };
+
+    struct Step
+    {
+        const char* what;
+        std::function<void()> change;
+        int code;
+        QStringList lines;
+    };
+    const QString logText = QString::fromUtf8(readAll(log));
+    const QString secondCrc = linesWith(logText, QStringLiteral("Copy CRC:")).value(1).mid(10);
+    const std::vector<Step> steps{
+        {"as ripped",
+         [] {},
+         0,
+         {QStringLiteral("Track 01: CRC "), QStringLiteral(", equal to the log; AccurateRip: "
+                                                           "Accurately ripped (confidence 3) with "
+                                                           "the v1 checksum")}},
+        {"a log that disagrees",
+         [&] { writeAll(log, logText.toUtf8().replace(secondCrc.toUtf8(), "0BADC0DE")); },
+         1,
+         {QStringLiteral("different from the log's 0BADC0DE")}},
+        {"no log", [&] { QFile::remove(log); }, 0, {QStringLiteral(", no log; ")}},
+        {"a database that disagrees",
+         [&] {
+             std::vector<TrackEntry> wrong = entries(sums, 3, false);
+             wrong[1].checksum ^= 1;
+             putDatabase(ids, dbarFile(ids, {wrong}));
+         },
+         1,
+         {QStringLiteral("Track 02: CRC "), QStringLiteral("Not accurately ripped")}},
+        {"a missing file",
+         [&] {
+             QFile::rename(path(QStringLiteral("rip/Track01.flac")), path(QStringLiteral("gone")));
+         },
+         1,
+         {QStringLiteral("Track 01: failed, its file")}},
+        {"a broken sheet",
+         [&] { writeAll(sheet, "FILE \"Track02.flac\" WAVE\nTRACK x AUDIO\n"); },
+         2,
+         {}}};
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.change();
+        const RunResult r = check();
+        EXPECT_EQ(r.code, step.code) << r.out.toStdString() << r.err.toStdString();
+        for (const QString& line : step.lines)
+            EXPECT_TRUE(contains(r.out, line));
+    }
+}
+
 } // namespace

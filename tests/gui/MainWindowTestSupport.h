@@ -41,10 +41,11 @@ protected:
         // Runs write below the test's folder, the audio files alone unless a test asks for the
         // rip log and cue sheet; the lookups that disc changes start stay off the network (the
         // local file only, no MusicBrainz).
-        writeAll(path(QStringLiteral("settings.ini")),
-                 "[Main]\nPath=" + path(QStringLiteral("out")).toUtf8() +
-                     "\nLog=0\n[Freedb]\ntoserver=2\n[MusicBrainz]\nenabled=0\n[AccurateRip]"
-                     "\nenabled=0\n");
+        writeAll(
+            path(QStringLiteral("settings.ini")),
+            "[Main]\nPath=" + path(QStringLiteral("out")).toUtf8() +
+                "\nLog=0\nPlaylist=0\n[Freedb]\ntoserver=2\n[MusicBrainz]\nenabled=0\n[AccurateRip]"
+                "\nenabled=0\n");
     }
 
     QString makeDisc(const QString& name, const DiscFixture::DiscLayout& layout)

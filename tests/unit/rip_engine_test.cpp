@@ -31,6 +31,7 @@ protected:
         // The rip log and cue sheet only where a test is about them.
         m_options.log = false;
         m_options.cue = false;
+        m_options.playlist = false;
         m_options.accurateRip = false; // the tests that want the database say so
     }
 

@@ -340,9 +340,14 @@ QString cueSheetText(const RipRecord& rip, const QString& folder)
     };
     const RipTrackRecord* previous = nullptr;
     for (const RipTrackRecord& track : rip.tracks) {
-        if (track.file.isEmpty() || track.toc.number == 0) {
+        if (track.file.isEmpty()) {
+            previous = nullptr;
+            continue;
+        }
+        if (track.toc.number == 0) {
             // The hidden audio is track 1's INDEX 00, in a file of its own.
-            previous = track.toc.number == 0 && !track.file.isEmpty() ? &track : nullptr;
+            lines << fileLine(track);
+            previous = &track;
             continue;
         }
         // The pregap is in the previous file only when that file holds the track just before.

@@ -101,6 +101,69 @@ TEST_F(RipLogTest, SheetsResolveFromRelativeFoldersAndCarryNoControlCharacters)
     }
 }
 
+// Audio hidden before track 1 and a track recorded with pre-emphasis: --list shows them, --htoa
+// rips the hidden audio as track 0, and the cue sheet keeps both (INDEX 00 of track 1 in track
+// 0's file, FLAGS PRE), so the rip's own sheet reads back as the same disc. With --deemphasis
+// the file holds de-emphasised audio and the sheet no longer flags it.
+TEST_F(RipLogTest, HiddenTrackAndPreEmphasisReachTheListTheLogAndTheCueSheet)
+{
+    DiscFixture::DiscLayout disc = DiscFixture::audioDisc({2 * Second, 2 * Second});
+    disc.album = "Hidden";
+    disc.pregapSectors = {{1, 30}};
+    disc.preEmphasis = {2};
+    const QString image = writeImage(QStringLiteral("hidden"), disc);
+    const auto tracksOf = [](const QString& listed) {
+        return listed.mid(listed.indexOf(QStringLiteral("Tracks:")));
+    };
+    const RunResult listed = rip({QStringLiteral("--list"), QStringLiteral("-d"), image});
+    ASSERT_EQ(listed.code, 0) << listed.err.toStdString();
+    EXPECT_TRUE(listed.out.contains(QStringLiteral("   0  00:00  (audio before track 1")))
+        << listed.out.toStdString();
+    EXPECT_TRUE(listed.out.contains(QStringLiteral("  [pre-emphasis]\n")));
+
+    for (const bool deEmphasis : {false, true}) {
+        SCOPED_TRACE(deEmphasis);
+        const QString folder = path(deEmphasis ? QStringLiteral("flat") : QStringLiteral("kept"));
+        QStringList args{QStringLiteral("-d"),
+                         image,
+                         QStringLiteral("-f"),
+                         QStringLiteral("flac"),
+                         QStringLiteral("--htoa"),
+                         QStringLiteral("-o"),
+                         folder};
+        if (deEmphasis)
+            args << QStringLiteral("--deemphasis");
+        const RunResult r = rip(args);
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        EXPECT_EQ(filesBelow(folder),
+                  (QStringList{QStringLiteral("Hidden.cue"), QStringLiteral("Hidden.log"),
+                               QStringLiteral("Track00.flac"), QStringLiteral("Track01.flac"),
+                               QStringLiteral("Track02.flac")}));
+        const QString cue = text(folder + QStringLiteral("/Hidden.cue"));
+        EXPECT_TRUE(cue.contains(QStringLiteral(
+                        "FILE \"Track00.flac\" WAVE\r\n  TRACK 01 AUDIO\r\n"
+                        "    INDEX 00 00:00:00\r\n    FILE \"Track01.flac\" WAVE")) ||
+                    cue.contains(QStringLiteral("FILE \"Track00.flac\" WAVE\r\n  TRACK 01 AUDIO")))
+            << cue.toStdString();
+        EXPECT_EQ(cue.contains(QStringLiteral("  TRACK 02 AUDIO\r\n    FLAGS PRE\r\n")),
+                  !deEmphasis)
+            << cue.toStdString();
+        const QString log = text(folder + QStringLiteral("/Hidden.log"));
+        EXPECT_TRUE(log.contains(QStringLiteral("Hidden track one audio: 0:00.30")));
+        EXPECT_TRUE(log.contains(deEmphasis ? QStringLiteral("Pre-emphasis: yes, removed")
+                                            : QStringLiteral("Pre-emphasis: yes, kept")));
+        // The hidden audio is the image's first 30 sectors, and the sheet is the same disc.
+        std::vector<std::int16_t> hidden(std::size_t{30} * 588 * 2);
+        DiscFixture::discAudio(disc, 0, hidden);
+        EXPECT_EQ(MediaProbe::decode(folder + QStringLiteral("/Track00.flac")), hidden);
+        if (!deEmphasis) {
+            const RunResult again = rip({QStringLiteral("--list"), QStringLiteral("-d"),
+                                         folder + QStringLiteral("/Hidden.cue")});
+            EXPECT_EQ(tracksOf(again.out), tracksOf(listed.out)) << again.err.toStdString();
+        }
+    }
+}
+
 // "mm:ss:ff" in sectors.
 int sectorsOf(const QString& time)
 {

@@ -106,6 +106,58 @@ TEST_F(RipCliTest, EachFormatGivesTaggedFilesOfTheDiscsAudio)
     }
 }
 
+// What users ask for beyond the formats of old: Opus and AAC, ReplayGain that an outside EBU R128
+// meter confirms, file-name templates with sub-folders, and a playlist of the finished tracks.
+TEST_F(RipCliTest, OpusAacReplayGainTemplatesAndThePlaylist)
+{
+    const QString cue = makeDisc(QStringLiteral("disc"), {2, 1, 2});
+    writePlaylist = true;
+    for (const auto& [format, codec] : {std::pair{"opus", "opus"}, std::pair{"aac", "aac"}}) {
+        const QString dest = path(QLatin1StringView(format));
+        const RunResult r =
+            rip({QStringLiteral("-d"), cue, QStringLiteral("-f"), QLatin1StringView(format),
+                 QStringLiteral("-t"), QStringLiteral("2"), QStringLiteral("-o"), dest,
+                 QStringLiteral("--name"), QStringLiteral("%A/%N %T"), QStringLiteral("-q")});
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        const QString file =
+            dest + QStringLiteral("/ArtPop/02 Café Müller.") +
+            (QLatin1StringView(format) == u"aac" ? QStringLiteral("m4a") : QStringLiteral("opus"));
+        const auto info = MediaProbe::probe(file);
+        ASSERT_TRUE(info) << filesBelow(dest).join(u' ').toStdString();
+        EXPECT_EQ(info->codecName, QLatin1StringView(codec));
+        EXPECT_NEAR(info->duration, 1.0, 0.1);
+        EXPECT_EQ(readAll(dest + QStringLiteral("/ArtPop/Live Bootleg.m3u8")),
+                  QByteArray("#EXTM3U\n#EXTINF:1,Art/Pop - Café Müller\n02 Café Müller.") +
+                      file.section(u'.', -1).toUtf8() + '\n');
+    }
+
+    // ReplayGain: each track's gain and the album's agree with ffmpeg's meter within 0.1 dB.
+    const QString dest = path(QStringLiteral("gain"));
+    const RunResult r =
+        rip({QStringLiteral("-d"), cue, QStringLiteral("-f"), QStringLiteral("flac"),
+             QStringLiteral("-o"), dest, QStringLiteral("--replaygain"), QStringLiteral("--name"),
+             QStringLiteral("%N"), QStringLiteral("-q")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    QStringList files;
+    for (const char* name : {"01", "02", "03"})
+        files << dest + u'/' + QLatin1StringView(name) + QStringLiteral(".flac");
+    const auto gainOf = [](const QString& text) { return text.section(u' ', 0, 0).toDouble(); };
+    for (const QString& file : files) {
+        const auto measured = MediaProbe::loudness({file});
+        ASSERT_TRUE(measured);
+        const MediaProbe::TagList tags = MediaProbe::tags(file);
+        EXPECT_NEAR(gainOf(MediaProbe::tag(tags, QStringLiteral("REPLAYGAIN_TRACK_GAIN"))),
+                    -18.0 - measured->integrated, 0.1)
+            << file.toStdString();
+    }
+    const auto album = MediaProbe::loudness(files);
+    ASSERT_TRUE(album);
+    for (const QString& file : files)
+        EXPECT_NEAR(gainOf(MediaProbe::tag(MediaProbe::tags(file),
+                                           QStringLiteral("REPLAYGAIN_ALBUM_GAIN"))),
+                    -18.0 - album->integrated, 0.1);
+}
+
 TEST_F(RipCliTest, SecondRipIsNumberedAndSettingsFolderIsTheDefault)
 {
     const QString cue = makeDisc(QStringLiteral("disc"));

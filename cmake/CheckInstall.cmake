@@ -9,7 +9,7 @@ foreach(file
         bin/tunecrest bin/tunecrest-rip share/tunecrest/mp3enc.dll
         share/applications/tunecrest.desktop
         share/icons/hicolor/scalable/apps/tunecrest.svg
-        share/tunecrest/help/index.html)
+        share/tunecrest/help/index.html share/man/man1/tunecrest.1 share/man/man1/tunecrest-rip.1)
     if(NOT EXISTS ${PREFIX}/${file})
         message(FATAL_ERROR "not installed: ${file}")
     endif()

@@ -265,7 +265,8 @@ void RipEngine::nameTrack(RipTrack& track)
         m_request.nameTemplate, {track.number, captionOf(track), texts.Artist, m_list.albumArtist(),
                                  texts.Album, texts.Year, texts.Genre, m_entry.discNumber});
     track.directory = outputSubfolder(track.directory, name.folders);
-    track.caption = name.stem;
+    track.caption = captionOf(track);
+    track.stem = name.stem;
     m_lastDirectory = track.directory;
     if (!m_swept.contains(track.directory)) {
         m_swept << track.directory;
@@ -275,7 +276,7 @@ void RipEngine::nameTrack(RipTrack& track)
 
 void RipEngine::chooseOutputPath(RipTrack& track)
 {
-    track.path = outputFilePath(track.directory, track.caption, m_extension, track.number,
+    track.path = outputFilePath(track.directory, track.stem, m_extension, track.number,
                                 [this](const QString& path) { return isTaken(path); });
 }
 
@@ -513,7 +514,7 @@ void RipEngine::finishTrack(RipTrack& track)
     try {
         track.tag = tagFor(track);
         track.path = finishTrackFile(
-            track.partial, track.path, {track.directory, track.caption, m_extension, track.number},
+            track.partial, track.path, {track.directory, track.stem, m_extension, track.number},
             track.tag, [this](const QString& path) { return isTaken(path); });
     } catch (const std::exception& e) {
         trackError(track, errorText(e));

@@ -34,9 +34,10 @@ struct RipTrack
 
     static constexpr int HiddenTrack = -1; // the index of the audio hidden before track 1
 
-    int index = 0;  // the row of the track list, 0-based; HiddenTrack for the hidden audio
-    int number = 0; // 1-based; 0 for the hidden audio
-    QString caption;
+    int index = 0;   // the row of the track list, 0-based; HiddenTrack for the hidden audio
+    int number = 0;  // 1-based; 0 for the hidden audio
+    QString caption; // the row's, as the track list shows it
+    QString stem;    // its file's name without the extension, once chosen
     int sectors = 0;
     double seconds() const { return sectors / 75.0; }
     QString directory; // its output folder

@@ -256,6 +256,17 @@ TEST_F(RipLogTest, LogGivesTheTocAndTheCrcsOfTheTracksAsRead)
         EXPECT_TRUE(log.contains(expected)) << expected.toStdString() << "\n" << log.toStdString();
     EXPECT_EQ(log.count(QStringLiteral("Result: Test and copy OK")), 2);
     EXPECT_FALSE(log.contains(QStringLiteral("Track 02\n")));
+    // A disc whose reads run past its end in Synch mode: only sectors a track could not read are
+    // named, and there are none.
+    const QString even =
+        writeImage(QStringLiteral("even"), DiscFixture::audioDisc({225, 225, 150}));
+    ASSERT_EQ(rip({QStringLiteral("-d"), even, QStringLiteral("-f"), QStringLiteral("wav"),
+                   QStringLiteral("-o"), path(QStringLiteral("even"))})
+                  .code,
+              0);
+    EXPECT_EQ(text(path(QStringLiteral("even/Unknown Album.log")))
+                  .count(QStringLiteral("Unreadable sectors: none")),
+              3);
 
     // Asked not to, it writes neither.
     const QString quiet = path(QStringLiteral("quiet"));

@@ -23,6 +23,8 @@ PACKAGES=(
   # tests
   libgtest-dev libgmock-dev googletest
   ffmpeg pulseaudio pulseaudio-utils python3
+  # a private session bus for the desktop notification test
+  dbus-daemon
   # tools the benchmarks compare against
   cdparanoia cd-paranoia libcdio-utils lame vorbis-tools flac opus-tools time
   # outside readers of the cue sheets in the tests

@@ -59,8 +59,9 @@ Tfm_dir::Tfm_dir(QWidget* parent)
     m_retry->setGeometry(36, 216, 75, 25);
     m_cancel->setObjectName(QStringLiteral("btn_cancel"));
     m_cancel->setGeometry(172, 216, 75, 25);
-    for (QPushButton* button : {m_ok, m_retry, m_cancel})
-        button->setAutoDefault(false);
+    // Enter presses Ok while it is shown, and nothing in the lookup mode.
+    m_ok->setDefault(true);
+    m_retry->setAutoDefault(false);
 
     connect(m_ok, &QPushButton::clicked, this, &Tfm_dir::btn_okClick);
     connect(m_cancel, &QPushButton::clicked, this, &Tfm_dir::btn_cancelClick);
@@ -85,6 +86,8 @@ void Tfm_dir::showDirectoryControls(bool directoryMode)
     m_tree->setVisible(directoryMode);
     m_memo->setVisible(!directoryMode);
     m_ok->setVisible(directoryMode);
+    m_ok->setAutoDefault(directoryMode);
+    m_cancel->setAutoDefault(directoryMode);
     m_retry->setVisible(!directoryMode);
     m_cancel->setText(directoryMode ? QStringLiteral("Cancel") : QStringLiteral("Close"));
     setWindowTitle(directoryMode ? DirectoryCaption : FreeDBCaption);
@@ -145,7 +148,17 @@ void Tfm_dir::selectFolder(const QString& folder)
 
 void Tfm_dir::btn_okClick()
 {
-    m_chosenDirectory = selectedFolder();
+    const QString folder = selectedFolder();
+    if (folder.contains(u'\n') || folder.contains(u'\r')) {
+        QString shown = folder;
+        shown.replace(u'\n', QStringLiteral("\\n")).replace(u'\r', QStringLiteral("\\r"));
+        IPrompter& prompter = m_prompter ? *m_prompter : m_messageBoxes;
+        prompter.information(this, QStringLiteral("The folder \"%1\" cannot be the output folder: "
+                                                  "its name holds a line break.")
+                                       .arg(shown));
+        return;
+    }
+    m_chosenDirectory = folder;
     accept();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gui/Prompter.h"
+
 #include <QDialog>
 
 class QFileSystemModel;
@@ -17,7 +19,12 @@ class Tfm_dir final : public QDialog
 public:
     explicit Tfm_dir(QWidget* parent = nullptr);
 
-    /// Output directory mode: centres over caller, switches the controls, runs modally.
+    /// Where the dialog's message boxes go; message boxes of its own when null (the default).
+    void setPrompter(IPrompter* prompter) { m_prompter = prompter; }
+
+    /// Output directory mode: centres over caller, switches the controls, runs modally. Ok
+    /// (also Enter) takes the selected folder; a folder whose path holds a line break, which no
+    /// settings line can carry, is refused with a message and the dialog stays open.
     void runDirectoryMode(QWidget* caller);
     /// The chosen output directory shared with the settings dialog: Ok sets it to the selected
     /// folder, Cancel and Close empty it, the title bar's close button leaves it as it was.
@@ -55,4 +62,6 @@ private:
     QPushButton* m_retry;
     QPushButton* m_cancel;
     QString m_chosenDirectory;
+    IPrompter* m_prompter = nullptr;
+    MessageBoxPrompter m_messageBoxes;
 };

@@ -13,6 +13,7 @@
 #include "gui/ISkin.h"
 #include "gui/Prompter.h"
 #include "gui/ReleaseChooser.h"
+#include "gui/RunStatus.h"
 #include "gui/SettingsDialog.h"
 #include "gui/TagEditor.h"
 #include "rip/EncoderConfiguration.h"
@@ -64,8 +65,14 @@ Tfm_main::Tfm_main(MainWindowParts parts, QWidget* parent)
     // No central widget: one would lie over the skin's buttons and take their clicks. The list
     // is placed on the window itself.
     buildTrackList();
+    // Over the skin's hint below the list, as wide as the list and the bar.
+    m_runStatus = new RunStatusLine(this);
+    m_runStatus->setGeometry(13 - RunStatusLine::TextIndent, 424, 584 + RunStatusLine::TextIndent,
+                             18);
     buildMenus();
+    setAcceptDrops(true);
     m_dir = new Tfm_dir(this);
+    m_dir->setPrompter(m_parts.prompter.get());
     buildSettingsDialog();
     connect(m_grabber, &IAudioCDGrabber2::OnMediaChange, this,
             [this] { runHandler([this] { AudioCDGrabber21MediaChange(); }); });
@@ -187,7 +194,16 @@ void Tfm_main::buildMenus()
     formatItem("oOgg1", QStringLiteral("To Ogg"), OutputFormatNumber::OggVorbis);
     formatItem("oWAV1", QStringLiteral("To WAV"), OutputFormatNumber::Wav);
     formatItem("oFLAC1", QStringLiteral("To FLAC"), OutputFormatNumber::Flac);
+    formatItem("oOpus1", QStringLiteral("To Opus"), OutputFormatNumber::Opus);
+    formatItem("oAAC1", QStringLiteral("To AAC"), OutputFormatNumber::Aac);
     item(m_popupMenu1, "N2", QStringLiteral("Stop"), &Tfm_main::StopConversion);
+    m_popupMenu1->addSeparator();
+    item(m_popupMenu1, "OpenImage1", QStringLiteral("Open disc image\u2026"),
+         &Tfm_main::OpenImage1Click);
+    m_recentImages = menu("RecentImages1");
+    m_recentImages->setTitle(QStringLiteral("Recent disc images"));
+    m_popupMenu1->addMenu(m_recentImages)->setObjectName(QStringLiteral("RecentImagesItem1"));
+    fillRecentImages();
     m_popupMenu1->addSeparator();
     item(m_popupMenu1, "Exit1", QStringLiteral("Exit"), &Tfm_main::Exit1Click);
 
@@ -244,6 +260,7 @@ void Tfm_main::FormShow()
         std::fprintf(stderr, "tunecrest: %s; the default settings are used\n",
                      m_settings->problem().toLocal8Bit().constData());
     m_outputScheme = m_settings->read(Keys::Main::Output);
+    fillRecentImages();
     if (!AudioCDPresent())
         m_parts.prompter->information(
             this, QStringLiteral("The disc is not Audio CD, Please take out disc!"));
@@ -508,6 +525,8 @@ void Tfm_main::AudioCDGrabber21MediaChange()
         m_mediaChangeHeldBack = true;
         return;
     }
+    // What the last run came to was about the disc that went.
+    m_runStatus->setText(QString());
     if (AudioCDPresent()) {
         ReadDiscToList();
         RunFreeDBLookup();

@@ -22,6 +22,7 @@ class QMenu;
 class QTableView;
 class RipEngine;
 struct RipRequest;
+class RunStatusLine;
 class SettingsFile;
 class Tfm_about;
 class Tfm_dir;
@@ -75,6 +76,16 @@ public:
     void AudioCDGrabber21OperationProgress(double percent);
     /// Starts a run in the format given, unless one is active.
     void convertTo(OutputFormatNumber format);
+    /// The line below the list: the run's progress and time left, then what the run came to;
+    /// empty (the skin's hint shows) until a run starts and after a disc change.
+    QString runStatusText() const;
+
+    /// Adds the disc image at path as a drive (or takes the drive that has it), selects it and
+    /// reads it as a disc change would, and puts it first in the recent images. An image that
+    /// cannot be read is said in a box and not selected. Does nothing during a run.
+    void openDiscImage(const QString& path);
+    /// The disc images opened last, most recent first (settings section Images).
+    QStringList recentImages() const;
 
     // Playback, the disc lookup and the dialogs behind the commands.
     void PlayCurrentTrack();
@@ -128,6 +139,9 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    /// A dropped .cue, .toc or .nrg file is opened as a disc image.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     /// Runs a handler called by a signal; an exception it raises goes to the exception handler.
@@ -146,6 +160,16 @@ private:
     /// Makes the selected row the current track, where the list allows it.
     void adoptSelection();
     void oWMA1Click();
+    void OpenImage1Click();
+    /// Puts image first in the recent images (at most Keys::Images::RecentCount) and the menu.
+    void rememberImage(const QString& image);
+    void forgetImage(const QString& image);
+    void writeRecentImages(const QStringList& images);
+    /// The File menu's list of the recent images, anew from the settings file.
+    void fillRecentImages();
+    /// The number of the drive that holds image, added when none does; 0 when the grabber
+    /// cannot add image drives.
+    int imageDrive(const QString& image);
     void Exit1Click();
     void Content1Click();
     void Visitourweb1Click();
@@ -167,8 +191,10 @@ private:
     bool outputFolderReady(const QString& root);
     /// What a run of the window asks the engine for: the output format and the stored settings.
     RipRequest runRequest(const QString& root) const;
-    /// Runs the engine until it ends, the window's state following it.
+    /// Runs the engine until it ends, the window's state and the status line following it.
     void runEngine(RipEngine& engine);
+    /// The status line and, while the window is not active, the desktop say how the run ended.
+    void reportRunEnd(const RipEngine& engine);
     void setPlayStatus(const QString& status);
     QString playStatus() const;
 
@@ -182,6 +208,8 @@ private:
     QMenu* m_popupMenu1 = nullptr;
     QMenu* m_popupMenu2 = nullptr;
     QMenu* m_popupMenu3 = nullptr;
+    QMenu* m_recentImages = nullptr; // in PopupMenu1
+    RunStatusLine* m_runStatus = nullptr;
     Tfm_about* m_about = nullptr;
     Tfm_dir* m_dir = nullptr;
     Tfm_set* m_set = nullptr;

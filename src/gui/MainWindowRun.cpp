@@ -2,7 +2,9 @@
 // another, with the rows' statuses and the progress bar following it.
 #include "base/ComponentError.h"
 #include "gui/Desktop.h"
+#include "gui/DesktopNotification.h"
 #include "gui/MainWindow.h"
+#include "gui/RunStatus.h"
 #include "gui/SettingsDialog.h"
 #include "rip/EncoderConfiguration.h"
 #include "rip/OutputNaming.h"
@@ -66,6 +68,8 @@ void Tfm_main::ConvertChecked()
     runEngine(engine);
     // The window may have been closed during the run: the store it kept for the run goes now.
     const bool closing = m_settingsReleasedAfterRun;
+    if (!closing)
+        reportRunEnd(engine);
     if (m_settings)
         applyGrabOptions(*m_settings, *m_grabber); // the stored mode again after a verified run
     if (closing) {
@@ -123,10 +127,15 @@ RipRequest Tfm_main::runRequest(const QString& root) const
 void Tfm_main::runEngine(RipEngine& engine)
 {
     // Commands and events are handled while the engine works: the run waits in the event loop.
-    connect(&engine, &RipEngine::trackStarting, this, [this](int position) {
+    connect(&engine, &RipEngine::trackStarting, this, [this, &engine](int position) {
         m_grabbing = true;
         m_runPosition = position;
+        m_runStatus->setText(runProgressText(position, engine.progress(0)));
     });
+    connect(&engine, &RipEngine::trackProgress, this,
+            [this](int position, double, double, const RipProgress& overall) {
+                m_runStatus->setText(runProgressText(position, overall));
+            });
     connect(&engine, &RipEngine::trackJudged, this, [this, &engine](int position) {
         const RipTrack& track = engine.tracks()[static_cast<std::size_t>(position)];
         m_list.setStatusToolTip(track.index,
@@ -148,6 +157,29 @@ void Tfm_main::runEngine(RipEngine& engine)
         }
     } active(*this, engine);
     engine.run();
+}
+
+void Tfm_main::reportRunEnd(const RipEngine& engine)
+{
+    if (engine.tracks().empty())
+        return;
+    const QString summary = runSummaryText(engine.tracks(), engine.wasStopped(), engine.error());
+    m_runStatus->setText(summary);
+    if (isActiveWindow())
+        return;
+    const bool failed = !engine.error().isEmpty() ||
+                        std::ranges::any_of(engine.tracks(), [](const RipTrack& track) {
+                            return track.state == RipTrack::State::Failed;
+                        });
+    notifyDesktop(engine.wasStopped() ? QStringLiteral("Rip stopped")
+                  : failed            ? QStringLiteral("Rip failed")
+                                      : QStringLiteral("Rip finished"),
+                  summary);
+}
+
+QString Tfm_main::runStatusText() const
+{
+    return m_runStatus->text();
 }
 
 void Tfm_main::StopConversion()

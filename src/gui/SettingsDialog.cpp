@@ -24,11 +24,14 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
 /// A titled group of radio buttons of which at most one is chosen, by index.
 class RadioGroup final : public QGroupBox
@@ -82,9 +85,10 @@ constexpr int ButtonWidth = 75;
 constexpr int ButtonHeight = 25;
 constexpr int ButtonGap = 9;
 
-// The grab mode and retries as the dialog shows them when unset; the grabber's default differs.
-constexpr Keys::IntKey DialogGrabMode{Keys::Format::Section, Keys::Format::Mode, 0};
-constexpr Keys::IntKey DialogRetries{Keys::Format::Section, Keys::Format::Retries, 5};
+// The grab mode and retries the Default button sets: Burst with 5 retries. Unset, they show
+// what rips read with (storedGrabOptions).
+constexpr Keys::IntKey DefaultGrabMode{Keys::Format::Section, Keys::Format::Mode, 0};
+constexpr Keys::IntKey DefaultRetries{Keys::Format::Section, Keys::Format::Retries, 5};
 // The Default button's WAV rate: 48000 Hz, where a missing key reads as 44100 Hz.
 constexpr int DefaultWavFrequency = 8;
 
@@ -95,7 +99,7 @@ struct Page
 };
 
 // The first four are the original pages and keep their positions.
-constexpr std::array<Page, 14> Pages{{
+constexpr std::array<Page, 16> Pages{{
     {"CD General", "Set CD General"},
     {"WMA Settings", "Set WMA Format"},
     {"CD Setings", "Set CD"},
@@ -109,6 +113,8 @@ constexpr std::array<Page, 14> Pages{{
     {"Ogg Vorbis", "Set Ogg Vorbis"},
     {"WAV", "Set WAV"},
     {"FLAC", "Set FLAC"},
+    {"Opus", "Set Opus"},
+    {"AAC", "Set AAC"},
     {"MusicBrainz", "Set MusicBrainz"},
 }};
 
@@ -234,6 +240,45 @@ void addRow(QGridLayout* layout, int row, QLabel* caption, QWidget* field)
     layout->addWidget(field, row, 1);
 }
 
+// Makes button as wide as its caption up to the words that secondLine repeats, so the caption
+// is cut at the button's edge, and sets secondLine under the caption's text: it reads as the
+// caption's second line. The label may close with punctuation the caption lacks.
+void cutBeforeSecondLine(QRadioButton* button, QLabel* secondLine)
+{
+    const QString caption = button->text();
+    QString repeated = secondLine->text().trimmed();
+    while (!repeated.isEmpty() && !caption.endsWith(repeated))
+        repeated.chop(1);
+    const QString firstLine = caption.left(caption.size() - repeated.size()).trimmed();
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = caption;
+    const int textLeft =
+        button->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, button).left();
+    // Half a blank after the last word: the next one starts beyond the edge.
+    const QFontMetrics metrics = button->fontMetrics();
+    button->setFixedWidth(textLeft + metrics.horizontalAdvance(firstLine) +
+                          metrics.horizontalAdvance(u' ') / 2);
+    secondLine->setIndent(textLeft);
+}
+
+// The name a file-name template gives a sample track, as the general page shows it.
+QString templateExample(const QString& pattern)
+{
+    TemplateFields sample;
+    sample.number = 1;
+    sample.title = QStringLiteral("Morning Light");
+    sample.artist = sample.albumArtist = QStringLiteral("Ann Rivers");
+    sample.album = QStringLiteral("Quiet Hours");
+    sample.year = QStringLiteral("2021");
+    sample.genre = QStringLiteral("Folk");
+    sample.discNumber = 1;
+    const TemplateName name = applyFileTemplate(pattern, sample);
+    QStringList parts = name.folders;
+    parts << name.stem + QStringLiteral(".flac");
+    return parts.join(u'/');
+}
+
 void enable(const std::vector<QWidget*>& widgets, bool on)
 {
     for (QWidget* widget : widgets)
@@ -331,16 +376,31 @@ Binding bind(QLineEdit* edit, const Keys::StringKey& key)
 }
 
 // A choice kept apart from its buttons: a stored value outside the buttons' range changes no
-// button and is written back as it was.
-Binding bind(int& choice, const std::vector<QRadioButton*>& buttons, const Keys::IntKey& key)
+// button and is written back as it was. read gives the value to show; Default shows key's.
+Binding bind(int& choice, const std::vector<QRadioButton*>& buttons, const Keys::IntKey& key,
+             const std::function<int(const SettingsFile&)>& read)
 {
     const auto show = [&choice, buttons](int value) {
         choice = value;
         if (value >= 0 && value < static_cast<int>(buttons.size()))
             buttons[static_cast<std::size_t>(value)]->setChecked(true);
     };
-    return {[=](const SettingsFile& s) { show(s.read(key)); },
+    return {[=](const SettingsFile& s) { show(read(s)); },
             [&choice, key](SettingsFile& s) { s.write(key, choice); }, [=] { show(key.def); }};
+}
+
+Binding bind(int& choice, const std::vector<QRadioButton*>& buttons, const Keys::IntKey& key)
+{
+    return bind(choice, buttons, key, [key](const SettingsFile& s) { return s.read(key); });
+}
+
+// The number stored at key, or fallback where the file holds none (or no number) there.
+int storedOr(const SettingsFile& settings, const Keys::IntKey& key, int fallback)
+{
+    constexpr int Missing = std::numeric_limits<int>::min();
+    const int stored =
+        settings.readInteger(QLatin1StringView(key.section), QLatin1StringView(key.key), Missing);
+    return stored == Missing ? fallback : stored;
 }
 
 // The position of the WMA list's text among its entries; the list also takes typed text.
@@ -401,11 +461,34 @@ void Tfm_set::buildWindow()
     QWidget* wma = buildWma();
     QWidget* ogg = buildOgg();
     QWidget* flac = buildFlac();
+    QWidget* opus = buildBitrateFormat({"gb_opus", "GroupBox15", "Opus Options:", "Label41",
+                                        "cb_opus_bitrate", "Label43",
+                                        "Ogg Opus (.opus) at 48000 Hz, a variable bitrate around "
+                                        "the one chosen.",
+                                        Keys::Opus::Bitrate});
+    QWidget* aac = buildBitrateFormat({"gb_aac", "GroupBox16", "AAC Options:", "Label42",
+                                       "cb_aac_bitrate", "Label44",
+                                       "AAC-LC in an MP4 file (.m4a) at 44100 Hz, with the "
+                                       "gapless playback information.",
+                                       Keys::Aac::Bitrate});
     QWidget* cdSet = buildCdSet();
     QWidget* freedb = buildFreedb();
-    m_pages = {
-        buildCdGeneral(), wma,     cdSet,          freedb, mp3General, mp3Vbr, filter,
-        expert,           presets, buildCommand(), ogg,    wav,        flac,   buildMusicBrainz()};
+    m_pages = {buildCdGeneral(),
+               wma,
+               cdSet,
+               freedb,
+               mp3General,
+               mp3Vbr,
+               filter,
+               expert,
+               presets,
+               buildCommand(),
+               ogg,
+               wav,
+               flac,
+               opus,
+               aac,
+               buildMusicBrainz()};
 
     auto* ok = named(new QPushButton(QStringLiteral("Ok"), this), "Ok");
     auto* defaults = named(new QPushButton(QStringLiteral("Default"), this), "Button2");
@@ -424,9 +507,12 @@ void Tfm_set::buildWindow()
     int x = panelLeft;
     for (QPushButton* button : {ok, defaults, cancel}) {
         button->setGeometry(x, buttonY, ButtonWidth, ButtonHeight);
-        button->setAutoDefault(false);
+        button->setAutoDefault(true);
         x += ButtonWidth + ButtonGap;
     }
+    // Enter presses Ok, unless a button has the focus (it presses that one) or the MP3 command
+    // line (a new line there); Escape cancels.
+    ok->setDefault(true);
     setFixedSize(panelLeft + panelSize.width() + Margin, buttonY + ButtonHeight + Margin);
     connect(ok, &QPushButton::clicked, this, &Tfm_set::okClicked);
     connect(defaults, &QPushButton::clicked, this, &Tfm_set::Button2Click);
@@ -457,7 +543,7 @@ QWidget* Tfm_set::buildCdGeneral()
     m_dirEdit->setReadOnly(true);
     auto* browse = named(new QPushButton(QStringLiteral("..."), output), "bt_dir");
     browse->setFixedWidth(28);
-    browse->setAutoDefault(false);
+    browse->setAutoDefault(true);
     connect(browse, &QPushButton::clicked, this, &Tfm_set::bt_dirClick);
     outputLayout->addWidget(m_dirEdit, 0, 0, 1, 3);
     outputLayout->addWidget(browse, 0, 3);
@@ -478,8 +564,44 @@ QWidget* Tfm_set::buildCdGeneral()
     }
     m_schemeButtons.front()->setChecked(true);
     layout->addWidget(output);
-    QCheckBox* log = check(page, "ck_log", "Write a rip log and cue sheet");
-    layout->addWidget(log);
+
+    QGroupBox* files = group(page, "GroupBox9", "Files:");
+    auto* filesLayout = grid(files);
+    auto* pattern = named(new QLineEdit(files), "edt_template");
+    pattern->setPlaceholderText(QStringLiteral("%N %T"));
+    pattern->setToolTip(
+        QStringLiteral("How each track's file is named, without its extension: %N number (01), "
+                       "%n number (1), %T title, %A artist, %B album artist, %L album, %Y year, "
+                       "%G genre, %D disc number, %% a percent sign; / makes a folder. Empty: "
+                       "the title alone."));
+    // A template is one line of printable text.
+    pattern->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[^\\x00-\\x1f\\x7f]*")), pattern));
+    QLabel* example = label(files, "lb_template_example", "");
+    const auto showExample = [example](const QString& text) {
+        example->setText(templateExample(text));
+    };
+    connect(pattern, &QLineEdit::textChanged, this, showExample);
+    showExample(QString());
+    addRow(filesLayout, 0, label(files, "lb_template", "File name: "), pattern);
+    addRow(filesLayout, 1, label(files, "lb_template_shows", "Example: "), example);
+    QCheckBox* log = check(files, "ck_log", "Write a rip log and cue sheet");
+    QCheckBox* playlist = check(files, "ck_playlist", "Write a playlist");
+    playlist->setToolTip(QStringLiteral("A playlist (.m3u8) of the tracks, beside them."));
+    QCheckBox* replayGain = check(files, "ck_replaygain", "ReplayGain");
+    replayGain->setToolTip(
+        QStringLiteral("Track and album gain and peak (ReplayGain 2.0) in the files' tags."));
+    QCheckBox* deEmphasis = check(files, "ck_deemphasis", "Remove pre-emphasis");
+    deEmphasis->setToolTip(QStringLiteral("The standard 50/15 \u00b5s de-emphasis for the tracks "
+                                          "the disc flags as pre-emphasised."));
+    auto* switches = new QGridLayout;
+    switches->addWidget(log, 0, 0);
+    switches->addWidget(playlist, 0, 1);
+    switches->addWidget(replayGain, 1, 0);
+    switches->addWidget(deEmphasis, 1, 1);
+    filesLayout->addLayout(switches, 2, 0, 1, 2);
+    layout->addWidget(files);
+
     auto* offsetRow = new QHBoxLayout;
     offsetRow->addWidget(label(page, "lb_readoffset", "Read offset (samples): "));
     QSpinBox* offset = upDown(page, "ud_readoffset", "edt_readoffset", -3000, 3000);
@@ -491,9 +613,13 @@ QWidget* Tfm_set::buildCdGeneral()
                               "not confirm");
     layout->addWidget(verify);
     layout->addStretch();
-    // Default leaves this page alone: the log switch, the drive's offset and the verification.
-    for (Binding binding : {bind(log, Keys::Main::Log), bind(offset, Keys::Main::ReadOffset),
-                            bind(verify, Keys::Main::Verify)}) {
+    // Default leaves this page alone: the files' name and companions, the drive's offset and
+    // the verification.
+    for (Binding binding :
+         {bind(pattern, Keys::Main::FileTemplate), bind(log, Keys::Main::Log),
+          bind(playlist, Keys::Main::Playlist), bind(replayGain, Keys::Main::ReplayGain),
+          bind(deEmphasis, Keys::Main::RemoveEmphasis), bind(offset, Keys::Main::ReadOffset),
+          bind(verify, Keys::Main::Verify)}) {
         binding.reset = [] {};
         m_bindings.push_back(binding);
     }
@@ -531,15 +657,19 @@ QWidget* Tfm_set::buildCdSet()
         "Burst Mode", "Synch mode(Correct Jitter Errors)",
         "Secure Mode (Double Precision Error Correction)",
         "Paranoid Mode (Small Blocks Read, drive cache disable)"};
+    // The two long captions go on in the labels below them.
+    const std::array<std::pair<const char*, const char*>, 4> secondLines{
+        {{}, {}, {"Label24", "Correction).   "}, {"Label25", "drive cache disable).   "}}};
     for (std::size_t i = 0; i < modeCaptions.size(); ++i) {
         const QByteArray name = "cd_g" + QByteArray::number(static_cast<int>(i));
         auto* button = named(new QRadioButton(text(modeCaptions[i]), modes), name.constData());
         m_grabButtons.push_back(button);
-        modesLayout->addWidget(button);
-        if (i == 2)
-            modesLayout->addWidget(label(modes, "Label24", "Correction).   "));
-        if (i == 3)
-            modesLayout->addWidget(label(modes, "Label25", "drive cache disable).   "));
+        modesLayout->addWidget(button, 0, Qt::AlignLeft);
+        if (const auto [labelName, caption] = secondLines[i]; labelName) {
+            QLabel* secondLine = label(modes, labelName, caption);
+            cutBeforeSecondLine(button, secondLine);
+            modesLayout->addWidget(secondLine);
+        }
         connect(button, &QRadioButton::toggled, this, [this, i](bool on) {
             if (on)
                 m_grabMode = static_cast<int>(i);
@@ -570,9 +700,18 @@ QWidget* Tfm_set::buildCdSet()
         });
     }
     layout->addWidget(actions);
+    layout->addStretch();
 
-    m_bindings.push_back(bind(m_grabMode, m_grabButtons, DialogGrabMode));
-    m_bindings.push_back(bind(retries, DialogRetries));
+    // Unset, the mode and the retries show what rips read with; Default sets Burst and 5.
+    m_bindings.push_back(
+        bind(m_grabMode, m_grabButtons, DefaultGrabMode, [](const SettingsFile& s) {
+            return storedOr(s, DefaultGrabMode, readModeValue(storedGrabOptions(s).mode));
+        }));
+    Binding retriesBinding = bind(retries, DefaultRetries);
+    retriesBinding.load = [retries](const SettingsFile& s) {
+        retries->setValue(storedOr(s, DefaultRetries, storedGrabOptions(s).retries));
+    };
+    m_bindings.push_back(retriesBinding);
     m_bindings.push_back(bind(m_errorAction, m_errorButtons, Keys::Format::Stop));
     return page;
 }
@@ -909,6 +1048,23 @@ QWidget* Tfm_set::buildFlac()
     using namespace Keys::Flac;
     m_bindings.push_back(bind(level, Compression));
     m_bindings.push_back(bind(verify, Verify));
+    return page;
+}
+
+QWidget* Tfm_set::buildBitrateFormat(const BitrateFormat& format)
+{
+    QWidget* page = panel(format.panel);
+    auto* layout = new QVBoxLayout(page);
+    QGroupBox* options = group(page, format.group, format.groupCaption);
+    auto* optionsLayout = grid(options);
+    QComboBox* bitrate = combo(options, format.list, bitrateTexts());
+    addRow(optionsLayout, 0, label(options, format.label, "Bitrate: "), bitrate);
+    QLabel* note = label(options, format.noteLabel, format.note);
+    note->setWordWrap(true);
+    optionsLayout->addWidget(note, 1, 0, 1, 2);
+    layout->addWidget(options);
+    layout->addStretch();
+    m_bindings.push_back(bind(bitrate, format.key));
     return page;
 }
 

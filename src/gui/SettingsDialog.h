@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/SettingsKeys.h"
+
 #include <QDialog>
 
 #include <functional>
@@ -83,6 +85,19 @@ private:
     QWidget* buildOgg();
     QWidget* buildWav();
     QWidget* buildFlac();
+    /// A format whose one setting is a bitrate: a group with the list and a note below it.
+    struct BitrateFormat
+    {
+        const char* panel;
+        const char* group;
+        const char* groupCaption;
+        const char* label;
+        const char* list;
+        const char* noteLabel;
+        const char* note;
+        Keys::IntKey key;
+    };
+    QWidget* buildBitrateFormat(const BitrateFormat& format);
     QWidget* buildMusicBrainz();
     QWidget* panel(const char* name);
 

@@ -3,6 +3,8 @@
 #include "gui/SkinCommands.h"
 #include "gui/SkinDocument.h"
 
+#include <QApplication>
+#include <QCursor>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QPainter>
@@ -51,7 +53,7 @@ void SkinButton::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QString name = objectName();
-    const bool hovered = testAttribute(Qt::WA_UnderMouse);
+    const bool hovered = isHovered();
 
     // The skin's own pictures stand in design pixels; this widget starts at its rectangle.
     painter.save();
@@ -74,6 +76,14 @@ void SkinButton::paintEvent(QPaintEvent*)
         painter.setPen(QPen(focusRing, 2));
         painter.drawPath(roundedRect(area));
     }
+}
+
+bool SkinButton::isHovered() const
+{
+    // Qt's under-the-mouse mark can outlive the pointer: a pop-up opened by the click takes the
+    // mouse, and its close sends no leave. The pointer's place decides.
+    return testAttribute(Qt::WA_UnderMouse) && !QApplication::activePopupWidget() &&
+           rect().contains(mapFromGlobal(QCursor::pos()));
 }
 
 void SkinButton::keyPressEvent(QKeyEvent* event)
@@ -142,8 +152,10 @@ void SkinFace::showForm(const QString& form)
             continue;
         auto* button = new SkinButton(m_document, name, command.words, this);
         button->SetRect(m_document->elementRect(name).toAlignedRect());
-        connect(button, &QAbstractButton::clicked, this,
-                [this, button] { emit objectClicked(button); });
+        connect(button, &QAbstractButton::clicked, this, [this, button] {
+            emit objectClicked(button);
+            repaintWhenPopupCloses();
+        });
         buttons.push_back(button);
         m_objects.push_back({button, button});
     }
@@ -183,10 +195,23 @@ void SkinFace::dropObjects()
     m_objects.clear();
 }
 
+void SkinFace::repaintWhenPopupCloses()
+{
+    // The command may have opened a pop-up menu: the buttons it covered show their looks anew
+    // when it closes, where the pointer is then.
+    if (QWidget* popup = QApplication::activePopupWidget())
+        popup->installEventFilter(this);
+}
+
 bool SkinFace::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == parentWidget() && event->type() == QEvent::Resize)
         setGeometry(parentWidget()->rect());
+    if (watched != parentWidget() && event->type() == QEvent::Hide) {
+        watched->removeEventFilter(this);
+        for (const Object& o : m_objects)
+            o.widget->update();
+    }
     return QWidget::eventFilter(watched, event);
 }
 

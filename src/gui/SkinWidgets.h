@@ -25,6 +25,9 @@ public:
     void SetRect(const QRect& rect) override;
     void Repaint() override { update(); }
 
+    /// Whether the button shows its hover look: the pointer is on it and no pop-up has it.
+    bool isHovered() const;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -86,6 +89,7 @@ protected:
 
 private:
     void dropObjects();
+    void repaintWhenPopupCloses();
 
     const QObject* m_owner;
     std::shared_ptr<const SkinDocument> m_document;

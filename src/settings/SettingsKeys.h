@@ -61,7 +61,8 @@ inline constexpr const char* RecentKeys[RecentCount] = {"Recent1", "Recent2", "R
 
 namespace Format {
 inline constexpr const char* Section = "Format";
-// mode and retries: 0 and 5 in the settings dialog, 1 and 1 when applied to the grabber.
+// mode and retries: 1 and 1 when unset, as rips read them and the settings dialog shows them;
+// the dialog's Default button sets 0 and 5.
 inline constexpr const char* Mode = "mode";
 inline constexpr const char* Retries = "retries";
 inline constexpr IntKey Stop{Section, "stop", 0};

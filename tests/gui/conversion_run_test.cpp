@@ -1,4 +1,6 @@
 #include "gui/MainWindowTestSupport.h"
+#include "gui/RunStatus.h"
+#include "rip/RipEngine.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsKeys.h"
 #include "support/LoopbackServer.h"
@@ -7,8 +9,12 @@
 #include "support/TestSignal.h"
 #include "support/WavAudioFile.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
 #include <QDirIterator>
 #include <QMenu>
+#include <QProcess>
 #include <QUrl>
 
 namespace {
@@ -128,11 +134,19 @@ TEST_F(ConversionRunTest, StoredWmaFormatsAndTheOtherFormats)
     }
     SettingsFile(path(QStringLiteral("settings.ini")))
         .writeString(QStringLiteral("Main"), QStringLiteral("Path"), out());
-    for (const char* item : {"oMP31", "oOgg1", "oWAV1"})
+    for (const char* item : {"oMP31", "oOgg1", "oWAV1", "oOpus1", "oAAC1"})
         main->popupMenu(1)->findChild<QAction*>(QLatin1StringView(item))->trigger();
-    EXPECT_EQ(filesBelow(out()), (QStringList{QStringLiteral("Intro. Part One.mp3"),
-                                              QStringLiteral("Intro. Part One.ogg"),
-                                              QStringLiteral("Intro. Part One.wav")}));
+    EXPECT_EQ(
+        filesBelow(out()),
+        (QStringList{QStringLiteral("Intro. Part One.m4a"), QStringLiteral("Intro. Part One.mp3"),
+                     QStringLiteral("Intro. Part One.ogg"), QStringLiteral("Intro. Part One.opus"),
+                     QStringLiteral("Intro. Part One.wav")}));
+    for (const auto& [ext, codec] : {std::pair{".opus", "opus"}, std::pair{".m4a", "aac"}}) {
+        const auto info =
+            MediaProbe::probe(out() + QStringLiteral("/Intro. Part One") + QLatin1StringView(ext));
+        ASSERT_TRUE(info) << ext;
+        EXPECT_EQ(info->codecName, QLatin1StringView(codec));
+    }
     // MP3 gives the track total with the number (the disc has one track); Ogg has a field of
     // its own for it.
     for (const auto& [ext, track] : {std::pair{".mp3", "1/1"}, std::pair{".ogg", "1"}})
@@ -317,11 +331,20 @@ TEST_F(ConversionRunTest, StatusCellsAndBarFollowTheProgress)
     ISkinObject* bar = main->skin()->GetObjectByName(main.get(), QStringLiteral("pb"));
     QStringList statuses;
     QList<int> widths;
+    QStringList lines;
     QObject::connect(&scripted, &IAudioCDGrabber2::OnOperationProgress, main.get(), [&] {
         statuses << main->trackModel().text(0, 4);
         widths << bar->GetRect().width();
+        lines << main->runStatusText();
     });
+    EXPECT_EQ(main->runStatusText(), QString());
     main->popupMenu(1)->findChild<QAction*>(QStringLiteral("oWAV1"))->trigger();
+    // The line below the list says how far the run is, then how it ended. (Seen here before
+    // each step is shown.)
+    ASSERT_EQ(lines.size(), 5);
+    EXPECT_EQ(lines[0], QStringLiteral("Ripping track 1 of 1, 0% done"));
+    EXPECT_EQ(lines[3], QStringLiteral("Ripping track 1 of 1, 45% done"));
+    EXPECT_EQ(main->runStatusText(), QStringLiteral("1 of 1 tracks ripped"));
     EXPECT_EQ(statuses, (QStringList{QStringLiteral("12.34%"), QStringLiteral("05.5%"),
                                      QStringLiteral("45.67%"), QStringLiteral("07%"),
                                      QStringLiteral("Finish")}));
@@ -341,6 +364,8 @@ TEST_F(ConversionRunTest, FailedGrabAndUnusableFolderReachTheHandler)
     EXPECT_EQ(filesBelow(out()), QStringList{QStringLiteral("Track01.wma")});
     EXPECT_NEAR(MediaProbe::probe(out() + QStringLiteral("/Track01.wma"))->duration, 1.0, 0.1);
     EXPECT_TRUE(main->converting());
+    EXPECT_TRUE(main->runStatusText().startsWith(QStringLiteral("1 of 3 ripped, track 2 failed: ")))
+        << main->runStatusText().toStdString();
     main->Skin1Click(QStringLiteral("stopconverter"));
     EXPECT_FALSE(main->converting());
 
@@ -440,6 +465,7 @@ TEST_F(ConversionRunTest, AccurateRipVerdictsReachTheStatusTooltipsAndTheLog)
     main->popupMenu(1)->findChild<QAction*>(QStringLiteral("oFLAC1"))->trigger();
 
     TrackListModel& list = main->trackModel();
+    EXPECT_EQ(main->runStatusText(), QStringLiteral("2 of 2 tracks ripped, 1 accurately"));
     EXPECT_EQ(list.text(0, 4), QStringLiteral("Finish"));
     EXPECT_EQ(list.statusToolTip(0),
               QStringLiteral("AccurateRip: Accurately ripped (confidence 5) with the v1 checksum"));
@@ -454,6 +480,78 @@ TEST_F(ConversionRunTest, AccurateRipVerdictsReachTheStatusTooltipsAndTheLog)
     EXPECT_TRUE(log.contains(QStringLiteral("1 pressing(s) in the database")));
     // The track read again is whole.
     EXPECT_EQ(MediaProbe::decode(out() + QStringLiteral("/Café Müller.flac")), discAudio(1));
+}
+
+// The line's texts where the runs here do not reach: the time left, a disc the database does not
+// hold, a stop, an error that ended the run before any track failed.
+TEST(RunStatusText, TimeLeftAndOutcomes)
+{
+    EXPECT_EQ(durationText(3723.4), QStringLiteral("1:02:03"));
+    EXPECT_EQ(runProgressText(1, RipProgress{1, 4, 37.9, 42}),
+              QStringLiteral("Ripping track 2 of 4, 37% done, 0:42 left"));
+    std::vector<RipTrack> tracks(2);
+    for (RipTrack& track : tracks) {
+        track.state = RipTrack::State::Done;
+        track.record.accurateRip = QStringLiteral("Not present in the database");
+    }
+    EXPECT_EQ(runSummaryText(tracks, false, {}),
+              QStringLiteral("2 of 2 tracks ripped, not in the AccurateRip database"));
+    tracks[1].state = RipTrack::State::Waiting;
+    EXPECT_EQ(runSummaryText(tracks, true, {}), QStringLiteral("Stopped: 1 of 2 tracks ripped"));
+    EXPECT_EQ(runSummaryText(tracks, false, QStringLiteral("disk full")),
+              QStringLiteral("1 of 2 ripped, the rip failed: disk full"));
+}
+
+// A stand-in for the desktop's notification service: records each summary and body.
+class NotificationService final : public QDBusVirtualObject
+{
+public:
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
+    {
+        const QVariantList args = message.arguments();
+        if (message.member() != u"Notify" || args.size() != 8)
+            return false;
+        received << args[3].toString() + QStringLiteral(" | ") + args[4].toString();
+        return connection.send(message.createReply(QVariant::fromValue(1u)));
+    }
+    QStringList received;
+};
+
+// A run that ends while the window is not active says so on the desktop; with no service on
+// the bus the run ends all the same, without a word.
+TEST_F(ConversionRunTest, TheEndOfARunIsNotifiedThroughTheDesktopsService)
+{
+    QProcess bus;
+    bus.start(QStringLiteral("dbus-daemon"),
+              {QStringLiteral("--session"), QStringLiteral("--nofork"),
+               QStringLiteral("--print-address=1"),
+               QStringLiteral("--address=unix:path=") + path(QStringLiteral("bus"))});
+    ASSERT_TRUE(bus.waitForStarted())
+        << "dbus-daemon is missing: install the dbus-daemon package (scripts/setup.sh)";
+    ASSERT_TRUE(bus.waitForReadyRead(10000));
+    const QString address = QString::fromUtf8(bus.readLine()).trimmed();
+    EnvGuard session("DBUS_SESSION_BUS_ADDRESS");
+    session.set(address.toUtf8());
+
+    auto main = startedOnDisc({1});
+    main->Skin1Click(QStringLiteral("converter"));
+    EXPECT_EQ(main->runStatusText(), QStringLiteral("1 of 1 tracks ripped"));
+
+    NotificationService service;
+    QDBusConnection connection =
+        QDBusConnection::connectToBus(address, QStringLiteral("notification-service"));
+    ASSERT_TRUE(connection.registerVirtualObject(QStringLiteral("/org/freedesktop/Notifications"),
+                                                 &service));
+    ASSERT_TRUE(connection.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    main->Skin1Click(QStringLiteral("converter"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !service.received.isEmpty(); }, 10000));
+    EXPECT_EQ(service.received, QStringList{QStringLiteral("Rip finished | 1 of 1 tracks ripped")});
+    EXPECT_TRUE(m_shown.isEmpty()) << m_shown.join(u'|').toStdString();
+
+    QDBusConnection::disconnectFromBus(QStringLiteral("notification-service"));
+    bus.terminate();
+    bus.waitForFinished();
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "gui/DirDialog.h"
+#include "support/RecordingPrompter.h"
 #include "support/TempDir.h"
 
 #include <QPlainTextEdit>
@@ -166,6 +167,48 @@ TEST_F(DirDialogTest, CentringDividesTowardZero)
     // (100 - 287) / 2 is -93, not -94; (51 - 254) / 2 is -101, not -102.
     EXPECT_EQ(Tfm_dir::centredOver(QRect(10, 20, 100, 51), QSize(287, 254)), QPoint(-83, -81));
     EXPECT_EQ(Tfm_dir::centredOver(QRect(0, 0, 400, 339), QSize(287, 254)), QPoint(56, 42));
+}
+
+// Enter presses Ok in the folder mode and nothing in the lookup mode, where Ok is hidden.
+TEST_F(DirDialogTest, EnterPressesOkOnlyWhereOkIsShown)
+{
+    const QString first = path(QStringLiteral("first"));
+    runDirectoryMode([&] {
+        m_dialog.selectFolder(first);
+        QTest::keyClick(m_dialog.findChild<QTreeView*>(QStringLiteral("ShellTreeView1")),
+                        Qt::Key_Return);
+        EXPECT_FALSE(m_dialog.isVisible());
+    });
+    EXPECT_EQ(m_dialog.chosenDirectory(), first);
+
+    m_dialog.showFreeDBInfo(nullptr, true);
+    QSignalSpy retries(&m_dialog, &Tfm_dir::retryClicked);
+    for (const char* focus : {"Memo1", "edt_retry"})
+        QTest::keyClick(m_dialog.findChild<QWidget*>(QLatin1StringView(focus)), Qt::Key_Return);
+    EXPECT_TRUE(m_dialog.isVisible());
+    EXPECT_EQ(retries.count(), 0);
+    EXPECT_EQ(m_dialog.chosenDirectory(), first);
+    m_dialog.hide();
+}
+
+// No settings line can hold a path with a line break: such a folder is refused, by name.
+TEST_F(DirDialogTest, AFolderWithALineBreakIsRefused)
+{
+    QStringList shown;
+    std::deque<bool> answers;
+    RecordingPrompter prompter(shown, answers);
+    m_dialog.setPrompter(&prompter);
+    ASSERT_TRUE(QDir(root()).mkpath(QStringLiteral("two\nlines")));
+    runDirectoryMode([&] {
+        m_dialog.selectFolder(path(QStringLiteral("two\nlines")));
+        click("btn_ok");
+        EXPECT_TRUE(m_dialog.isVisible());
+    });
+    EXPECT_EQ(m_dialog.chosenDirectory(), QString());
+    EXPECT_EQ(shown,
+              QStringList{QStringLiteral("The folder \"%1/two\\nlines\" cannot be the output "
+                                         "folder: its name holds a line break.")
+                              .arg(root())});
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include <QHeaderView>
 #include <QMenu>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -204,7 +205,9 @@ TEST_F(MainWindowTest, DispatchByExactNameUnderItsGuards)
         items,
         (QStringList{QStringLiteral("Refresh"), QStringLiteral("FreeDB"), QStringLiteral("-"),
                      QStringLiteral("To WMA"), QStringLiteral("To MP3"), QStringLiteral("To Ogg"),
-                     QStringLiteral("To WAV"), QStringLiteral("To FLAC"), QStringLiteral("Stop"),
+                     QStringLiteral("To WAV"), QStringLiteral("To FLAC"), QStringLiteral("To Opus"),
+                     QStringLiteral("To AAC"), QStringLiteral("Stop"), QStringLiteral("-"),
+                     QStringLiteral("Open disc image\u2026"), QStringLiteral("Recent disc images"),
                      QStringLiteral("-"), QStringLiteral("Exit")}));
 }
 
@@ -309,6 +312,59 @@ TEST_F(MainWindowTest, CloseWritesTheSchemeAndAlwaysCloses)
     EXPECT_TRUE(m_shown[0].startsWith(QStringLiteral("Unable to write to")))
         << m_shown[0].toStdString();
     EXPECT_EQ(settings.read(Keys::Main::Output), 2);
+}
+
+// An image opened from the File menu or dropped on the window becomes a drive, is selected and
+// read as a new disc; the last five are remembered, most recent first, and are no drives at the
+// next start, which selects the CD drive.
+TEST_F(MainWindowTest, DiscImagesOpenAsDrivesAndAreRemembered)
+{
+    const QString drive = makeDisc(QStringLiteral("drive"), DiscFixture::audioDisc({75}));
+    auto main = window({drive});
+    main->FormShow();
+    QStringList images;
+    for (int i = 0; i < 6; ++i)
+        images << makeDisc(QStringLiteral("image%1").arg(i),
+                           DiscFixture::audioDisc(std::vector<int>(std::size_t(i) + 2, 75)));
+    main->openDiscImage(images[0]);
+    QMimeData dragged;
+    dragged.setUrls({QUrl::fromLocalFile(images[1])});
+    QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &dragged, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(main.get(), &enter);
+    QDropEvent drop(QPointF(300, 200), Qt::CopyAction, &dragged, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(main.get(), &drop);
+    EXPECT_EQ(main->grabber().currentDevice(), 3);
+    EXPECT_EQ(main->trackModel().rowCount(), 3);
+    // Opened again, an image takes its drive again.
+    for (int i : {2, 3, 4, 5, 0})
+        main->openDiscImage(images[i]);
+    EXPECT_EQ(main->grabber().DeviceCount(), 7);
+    EXPECT_EQ(main->grabber().currentDevice(), 2);
+    EXPECT_EQ(main->trackModel().rowCount(), 2);
+    EXPECT_EQ(main->recentImages(),
+              (QStringList{images[0], images[5], images[4], images[3], images[2]}));
+    auto* recent = main->findChild<QMenu*>(QStringLiteral("RecentImages1"));
+    ASSERT_EQ(recent->actions().size(), 5);
+    recent->actions()[4]->trigger();
+    EXPECT_EQ(main->trackModel().rowCount(), 4);
+
+    // A sheet that is no disc, a file that is gone: said; the selected drive stays.
+    writeAll(path(QStringLiteral("notes.cue")), "just some words\n");
+    m_shown.clear();
+    for (const QString& bad : {path(QStringLiteral("notes.cue")), path(QStringLiteral("gone.toc"))})
+        main->openDiscImage(bad);
+    ASSERT_EQ(m_shown.size(), 2) << m_shown.join(u'|').toStdString();
+    EXPECT_TRUE(m_shown[0].contains(path(QStringLiteral("notes.cue")))) << m_shown[0].toStdString();
+    EXPECT_EQ(
+        m_shown[1],
+        QStringLiteral("The disc image %1 does not exist.").arg(path(QStringLiteral("gone.toc"))));
+    EXPECT_EQ(main->grabber().currentDevice(), 4);
+
+    main.reset();
+    auto again = window({drive});
+    again->FormShow();
+    EXPECT_EQ(again->grabber().DeviceCount(), 1);
+    EXPECT_EQ(again->recentImages().size(), 5);
 }
 
 } // namespace

@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTimer>
 
 #include <algorithm>
@@ -261,12 +263,19 @@ TEST_F(SettingsDialogTest, DefaultWritesNothingUntilOk)
     auto main = started();
     store("wma", "format", QStringLiteral("25"));
     store("mp3", "bitrate", QStringLiteral("3"));
+    store("opus", "bitrate", QStringLiteral("4"));
+    store("aac", "bitrate", QStringLiteral("14"));
     const QByteArray before = readAll(settingsPath());
     whileOpen(*main, [&] {
         const QString folder = find<QLineEdit>("edt_dir")->text();
+        EXPECT_EQ(find<QComboBox>("cb_opus_bitrate")->currentText(), QStringLiteral("48 Kbps"));
         click("Button2");
         EXPECT_EQ(find<QComboBox>("cb_wma")->currentIndex(), 9);
         EXPECT_EQ(find<QComboBox>("cb_wav_frequency")->currentIndex(), 8);
+        EXPECT_EQ(find<QComboBox>("cb_opus_bitrate")->currentText(), QStringLiteral("160 Kbps"));
+        EXPECT_EQ(find<QComboBox>("cb_aac_bitrate")->currentText(), QStringLiteral("192 Kbps"));
+        EXPECT_TRUE(find<QRadioButton>("cd_g0")->isChecked());
+        EXPECT_EQ(find<QSpinBox>("ud_retries")->value(), 5);
         EXPECT_EQ(find<QLineEdit>("edt_dir")->text(), folder);
         click("Cancel");
     });
@@ -287,7 +296,7 @@ TEST_F(SettingsDialogTest, TheTreeShowsOnePageAtATimeWithItsCaption)
     auto main = started();
     EXPECT_EQ(m_set->windowTitle(), QStringLiteral("Settings"));
     auto* tree = find<QTreeWidget>("TreeView1");
-    ASSERT_EQ(tree->topLevelItemCount(), 14);
+    ASSERT_EQ(tree->topLevelItemCount(), 16);
     whileOpen(*main, [&] {
         EXPECT_EQ(m_set->windowTitle(), QStringLiteral("Set CD General"));
         EXPECT_TRUE(find<QWidget>("gb_cdgeneral")->isVisible());
@@ -301,7 +310,7 @@ TEST_F(SettingsDialogTest, TheTreeShowsOnePageAtATimeWithItsCaption)
     // The page last viewed comes back; an index outside the tree changes nothing.
     whileOpen(*main, [&] {
         EXPECT_EQ(m_set->windowTitle(), QStringLiteral("Set CD"));
-        m_set->showPage(14);
+        m_set->showPage(16);
         EXPECT_TRUE(find<QWidget>("gb_cdset")->isVisible());
         const std::pair<const char*, const char*> extra[] = {{"gb_mp3general", "Set MP3 General"},
                                                              {"gb_mp3vbr", "Set MP3 VBR"},
@@ -312,8 +321,10 @@ TEST_F(SettingsDialogTest, TheTreeShowsOnePageAtATimeWithItsCaption)
                                                              {"gb_ogg", "Set Ogg Vorbis"},
                                                              {"gb_wav", "Set WAV"},
                                                              {"gb_flac", "Set FLAC"},
+                                                             {"gb_opus", "Set Opus"},
+                                                             {"gb_aac", "Set AAC"},
                                                              {"gb_musicbrainz", "Set MusicBrainz"}};
-        for (int i = 0; i < 10; ++i) {
+        for (int i = 0; i < 12; ++i) {
             tree->setCurrentItem(tree->topLevelItem(4 + i));
             EXPECT_EQ(m_set->windowTitle(), QLatin1StringView(extra[i].second));
             EXPECT_TRUE(find<QWidget>(extra[i].first)->isVisible());
@@ -334,15 +345,18 @@ TEST_F(SettingsDialogTest, TheFirstOkWithoutASettingsFileWritesEveryKey)
         EXPECT_EQ(find<QLineEdit>("edt_dir")->text(), Locations::defaultOutputPath());
         EXPECT_EQ(find<QComboBox>("cb_wma")->currentText(),
                   QStringLiteral("WMA9 44KHz, 128Kbps, Stereo, CBR"));
-        EXPECT_EQ(find<QSpinBox>("ud_retries")->value(), 5);
-        EXPECT_TRUE(find<QRadioButton>("cd_g0")->isChecked());
+        // Unset, the grab mode and retries show what rips read with: Synch, 1 retry.
+        EXPECT_EQ(find<QSpinBox>("ud_retries")->value(), 1);
+        EXPECT_TRUE(find<QRadioButton>("cd_g1")->isChecked());
         EXPECT_EQ(radioIndex("rg_freedbserver"), 1);
         EXPECT_EQ(find<QLineEdit>("edt_port")->text(), QStringLiteral("80"));
         click("Ok");
     });
     const std::map<const char*, std::vector<const char*>> keys{
-        {"Main", {"Path", "Log"}},
+        {"Main", {"Path", "Log", "FileTemplate", "ReplayGain", "Playlist", "RemoveEmphasis"}},
         {"flac", {"compression", "verify"}},
+        {"opus", {"bitrate"}},
+        {"aac", {"bitrate"}},
         {"Format", {"mode", "retries", "stop"}},
         {"mp3", {"bitrate", "channel", "frequency", "quality"}},
         {"MP3VBR", {"Coding Method", "vbr bitrate", "vbr quality", "vbrck", "semb"}},
@@ -361,8 +375,13 @@ TEST_F(SettingsDialogTest, TheFirstOkWithoutASettingsFileWritesEveryKey)
     EXPECT_EQ(stored("Main", "Path"), Locations::defaultOutputPath());
     EXPECT_EQ(stored("MP3VBR", "vbrck"), QStringLiteral("1"));
     EXPECT_EQ(stored("wav", "frequency"), QStringLiteral("7"));
-    EXPECT_EQ(stored("Format", "retries"), QStringLiteral("5"));
+    EXPECT_EQ(stored("Format", "mode"), QStringLiteral("1"));
+    EXPECT_EQ(stored("Format", "retries"), QStringLiteral("1"));
     EXPECT_EQ(stored("ogg", "quality"), QStringLiteral("300"));
+    EXPECT_EQ(stored("opus", "bitrate"), QStringLiteral("10"));
+    EXPECT_EQ(stored("aac", "bitrate"), QStringLiteral("11"));
+    EXPECT_EQ(stored("Main", "Playlist"), QStringLiteral("1"));
+    EXPECT_EQ(stored("Main", "ReplayGain"), QStringLiteral("0"));
     EXPECT_EQ(stored("Freedb", "timeout"), QStringLiteral("10000"));
     EXPECT_EQ(stored("Main", "Log"), QStringLiteral("1"));
     EXPECT_EQ(stored("flac", "compression"), QStringLiteral("5"));
@@ -554,6 +573,64 @@ TEST_F(SettingsDialogTest, ReadOffsetAndVerifyAreKeptFromTheGeneralPage)
     main->convertTo(OutputFormatNumber::Flac);
     const QString log = QString::fromUtf8(readAll(path(QStringLiteral("out/Unknown Album.log"))));
     EXPECT_TRUE(log.contains(QStringLiteral("Read offset: -30\n"))) << log.toStdString();
+}
+
+// Enter presses Ok, but adds a line in the MP3 command line; Escape cancels. Ok writes
+// Format/mode.
+TEST_F(SettingsDialogTest, EnterPressesOkExceptInTheCommandLineAndEscapeCancels)
+{
+    auto main = started();
+    for (const auto& [page, field, key, staysOpen, mode] :
+         {std::tuple{3, "edt_port", Qt::Key_Escape, false, "<missing>"},
+          std::tuple{9, "txtCommLine", Qt::Key_Return, true, "<missing>"},
+          std::tuple{3, "edt_port", Qt::Key_Return, false, "1"}}) {
+        bool open = false;
+        whileOpen(*main, [&] {
+            m_set->showPage(page);
+            QTest::keyClick(find<QWidget>(field), key);
+            open = m_set->isVisible();
+        });
+        EXPECT_EQ(open, staysOpen) << field << ' ' << key;
+        EXPECT_EQ(stored("Format", "mode"), QLatin1StringView(mode)) << field;
+    }
+    EXPECT_EQ(m_set->commandLine(), QStringLiteral("\n"));
+}
+
+// The two long grab mode captions are cut at their buttons' edges, where their labels go on, under
+// the captions' text.
+TEST_F(SettingsDialogTest, LongGrabModeCaptionsGoOnInTheirLabelsWithoutRepeats)
+{
+    auto main = started();
+    m_set->show();
+    for (const auto& [name, labelName, firstLine] :
+         {std::tuple{"cd_g2", "Label24", "Secure Mode (Double Precision Error"},
+          std::tuple{"cd_g3", "Label25", "Paranoid Mode (Small Blocks Read,"}}) {
+        auto* button = find<QRadioButton>(name);
+        QStyleOptionButton option;
+        option.initFrom(button);
+        const int textLeft =
+            button->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, button).left();
+        const int lineEnd = textLeft + button->fontMetrics().horizontalAdvance(
+                                           QLatin1StringView(firstLine) + QStringLiteral(" "));
+        EXPECT_GE(button->width(), lineEnd - button->fontMetrics().horizontalAdvance(u' ')) << name;
+        EXPECT_LE(button->width(), lineEnd) << name;
+        auto* secondLine = find<QLabel>(labelName);
+        EXPECT_EQ(secondLine->x() + secondLine->indent(), button->x() + textLeft) << labelName;
+    }
+    m_set->hide();
+}
+
+// The file-name template's live example.
+TEST_F(SettingsDialogTest, TheTemplateShowsTheNameItGives)
+{
+    auto main = started();
+    for (const auto& [pattern, example] :
+         {std::pair{"%N %T", "01 Morning Light.flac"},
+          std::pair{"%B/%L/%n. %T (%Y)", "Ann Rivers/Quiet Hours/1. Morning Light (2021).flac"},
+          std::pair{"", "Morning Light.flac"}}) {
+        find<QLineEdit>("edt_template")->setText(QLatin1StringView(pattern));
+        EXPECT_EQ(find<QLabel>("lb_template_example")->text(), QLatin1StringView(example));
+    }
 }
 
 } // namespace

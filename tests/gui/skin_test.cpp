@@ -5,7 +5,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCursor>
 #include <QDir>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
@@ -226,6 +228,26 @@ TEST_F(SkinTest, LookupTriesBesideTheProgramThenTheDataFolder)
     writeAll(beside, plainSkin(true));
     EXPECT_EQ(findSkinFile(&tried, bin), beside);
     EXPECT_EQ(tried, QStringList({beside}));
+}
+
+// A command that opens a pop-up takes the pointer away from its button, and on X11 the button
+// stays marked as under the mouse after an item is picked. The hover look follows the pointer.
+TEST_F(SkinTest, TheHoverLookFollowsThePointerNotAStaleMark)
+{
+    plain(true);
+    QAbstractButton* play = button(QStringLiteral("play"));
+    QMenu menu(&m_window);
+    menu.addAction(QStringLiteral("Item"));
+    for (const auto& [pointer, popupOpen, washed] :
+         {std::tuple{QPoint(120, 65), false, true}, std::tuple{QPoint(300, 300), false, false},
+          std::tuple{QPoint(120, 65), true, false}}) {
+        if (popupOpen)
+            menu.popup(m_window.mapToGlobal(QPoint(300, 200)));
+        QCursor::setPos(m_window.mapToGlobal(pointer));
+        play->setAttribute(Qt::WA_UnderMouse, true);
+        EXPECT_EQ(pixel(120, 65) != 0x00ff00u, washed) << pointer.x() << ' ' << popupOpen;
+        menu.hide();
+    }
 }
 
 } // namespace

@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test:
-# once on the normal build and once on a build with the address and undefined-behaviour
-# sanitizers (skip that one with SANITIZE=0).
+# Installs what is missing, builds, and runs every test: on one build with the address and
+# undefined-behaviour sanitizers (in build-sanitize), or on a plain build (in build) with
+# SANITIZE=0.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
-BUILD=${BUILD_DIR:-build}
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+if [ "${SANITIZE:-1}" != 0 ]; then
+    BUILD=${BUILD_DIR:-build-sanitize}
+    SANITIZE_OPTION=ON
+else
+    BUILD=${BUILD_DIR:-build}
+    SANITIZE_OPTION=OFF
+fi
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTUNECREST_SANITIZE="$SANITIZE_OPTION"
 cmake --build "$BUILD"
 
 # The tests need a private sound server for playback, loopback CDDB and MusicBrainz servers for
@@ -29,12 +36,5 @@ start_cddb_server "$BUILD/cddb-server"
 start_mb_server "$BUILD/mb-server"
 start_ar_server "$BUILD/ar-server"
 
-ctest --test-dir "$BUILD" --output-on-failure -j "$(nproc)" "$@"
-
-if [ "${SANITIZE:-1}" != 0 ]; then
-    cmake -S . -B "$BUILD-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DTUNECREST_SANITIZE=ON
-    cmake --build "$BUILD-sanitize"
-    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-        ctest --test-dir "$BUILD-sanitize" --output-on-failure -j "$(nproc)" -E clang_format "$@"
-fi
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir "$BUILD" --output-on-failure -j "$(nproc)" "$@"

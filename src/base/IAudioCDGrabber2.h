@@ -148,6 +148,13 @@ public:
 
     /// State and description of any drive (1-based) without changing the current one.
     virtual DriveState driveState(int number) const = 0;
+    /// Why the disc in drive number cannot be read, as ReadDisc would say it; empty when it can,
+    /// when the drive is empty, or when there is no such drive.
+    virtual QString driveProblem(int number) const = 0;
+    /// The drive of path: a device path opens that drive (the one found already, or one added),
+    /// any other path a disc image, added after the other drives (a path where nothing is yet
+    /// gives an empty drive). Returns its number.
+    virtual int addDrive(const QString& path) = 0;
     virtual DriveDescription describeDrive(int number) const = 0;
 
 signals:

@@ -1,6 +1,5 @@
 // Disc images opened from the main window: the File menu's "Open disc image…" and its list of
 // recent images, and images dropped on the window.
-#include "components/grabber/AudioCDGrabber.h"
 #include "gui/MainWindow.h"
 #include "gui/Prompter.h"
 #include "settings/SettingsFile.h"
@@ -69,18 +68,11 @@ void Tfm_main::openDiscImage(const QString& path)
         return;
     }
     const int number = imageDrive(image);
-    if (number == 0) {
-        m_parts.prompter->information(
-            this, QStringLiteral("This CD grabber cannot open disc images (%1).").arg(image));
+    const QString problem = m_grabber->driveProblem(number);
+    if (!problem.isEmpty()) {
+        std::fprintf(stderr, "tunecrest: %s\n", problem.toLocal8Bit().constData());
+        m_parts.prompter->information(this, problem);
         return;
-    }
-    if (const auto* grabber = qobject_cast<TAudioCDGrabber2*>(m_grabber)) {
-        const QString problem = grabber->driveProblem(number);
-        if (!problem.isEmpty()) {
-            std::fprintf(stderr, "tunecrest: %s\n", problem.toLocal8Bit().constData());
-            m_parts.prompter->information(this, problem);
-            return;
-        }
     }
     rememberImage(image);
     if (m_playing)
@@ -94,9 +86,7 @@ int Tfm_main::imageDrive(const QString& image)
     for (int number = 1; number <= m_grabber->DeviceCount(); ++number)
         if (QFileInfo(m_grabber->describeDrive(number).tag).absoluteFilePath() == image)
             return number;
-    // Adding a drive is not part of the grabber interface; the real grabber offers it.
-    auto* grabber = qobject_cast<TAudioCDGrabber2*>(m_grabber);
-    return grabber ? grabber->addImageDrive(image) : 0;
+    return m_grabber->addDrive(image);
 }
 
 QStringList Tfm_main::recentImages() const

@@ -218,7 +218,7 @@ int storedFlacLevel(const SettingsFile& settings)
 
 StoredGrabOptions storedGrabOptions(const SettingsFile& settings)
 {
-    // Format/mode and retries default to 1 here; the settings dialog shows 0 and 5 when unset.
+    // Format/mode and retries default to 1 here, and the settings dialog shows these when unset.
     const Keys::IntKey mode{Keys::Format::Section, Keys::Format::Mode, 1};
     const Keys::IntKey retries{Keys::Format::Section, Keys::Format::Retries, 1};
     // An offset beyond what any drive has is a typing error: no offset is safer than it.

@@ -241,7 +241,7 @@ QString RipEngine::folderArtist(const CDFreedinfo& texts) const
     // One album, one folder: the run's rows share an artist, which names it (edits in the tag
     // editor too), or the disc's artist as a whole does.
     const bool shared = std::all_of(m_tracks.begin(), m_tracks.end(), [&](const RipTrack& t) {
-        return m_list.record(t.index).Artist == texts.Artist;
+        return textsOf(t).Artist == texts.Artist;
     });
     return shared || m_list.albumArtist().isEmpty() ? texts.Artist : m_list.albumArtist();
 }

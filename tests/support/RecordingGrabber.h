@@ -58,6 +58,8 @@ public:
     void selectHiddenTrack() override {}
     bool trackPreEmphasis() const override { return false; }
     DriveState driveState(int) const override { return DriveState::Empty; }
+    QString driveProblem(int) const override { return {}; }
+    int addDrive(const QString&) override { return 0; }
     DriveDescription describeDrive(int) const override { return {}; }
 
 private:

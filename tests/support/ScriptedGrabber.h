@@ -114,6 +114,8 @@ public:
         return QByteArray(count * 8 * 2352, '\0');
     }
     DriveState driveState(int) const override { return state; }
+    QString driveProblem(int) const override { return {}; }
+    int addDrive(const QString&) override { return 1; }
     DriveDescription describeDrive(int) const override { return {}; }
 
 private:

@@ -75,7 +75,7 @@ public:
     /// number among the drives found when it is one of them, else added after them; any other
     /// path is an image drive as addImageDrive adds it (a path where nothing is yet gives an
     /// empty drive). Returns its number.
-    int addDrive(const QString& path);
+    int addDrive(const QString& path) override;
 
     /// Values outside 0 .. 3 select Synch (1).
     void GrabMode(int mode) override;
@@ -124,7 +124,7 @@ public:
     /// Why the disc in drive number (1-based) cannot be read, as ReadDisc would raise it ("The
     /// disc image X names Y, which does not exist."); empty when the drive is empty, holds a
     /// readable disc, or number is no drive.
-    QString driveProblem(int number) const;
+    QString driveProblem(int number) const override;
     DriveDescription describeDrive(int number) const override;
 
     /// Texts from a loaded CDDB entry, one per audio track in order; they take precedence over

@@ -204,6 +204,7 @@ void Tfm_main::buildMenus()
     m_recentImages->setTitle(QStringLiteral("Recent disc images"));
     m_popupMenu1->addMenu(m_recentImages)->setObjectName(QStringLiteral("RecentImagesItem1"));
     fillRecentImages();
+    item(m_popupMenu1, "CheckRip1", QStringLiteral("Check rip\u2026"), &Tfm_main::CheckRip1Click);
     m_popupMenu1->addSeparator();
     item(m_popupMenu1, "Exit1", QStringLiteral("Exit"), &Tfm_main::Exit1Click);
 

@@ -99,6 +99,9 @@ public:
     /// The lookup's statuses: their lines go to the log; Loaded re-reads the disc.
     void AudioCDGrabber21FreeDBQueryStatus(int status);
 
+    /// Checks the rip whose cue sheet is sheet; the verdicts go to the lookup window's log.
+    void checkRip(const QString& sheet);
+
     /// Every exception that reaches the event loop.
     void ApplicationEvents1Exception(const QString& message);
     /// Writes message to standard error and hands it to the exception handler, unless the
@@ -161,6 +164,9 @@ private:
     void adoptSelection();
     void oWMA1Click();
     void OpenImage1Click();
+    /// Checks an earlier rip, picked by its cue sheet, against its log and the AccurateRip
+    /// database; the verdicts go to the lookup window's log.
+    void CheckRip1Click();
     /// Puts image first in the recent images (at most Keys::Images::RecentCount) and the menu.
     void rememberImage(const QString& image);
     void forgetImage(const QString& image);

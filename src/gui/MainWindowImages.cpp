@@ -1,9 +1,15 @@
 // Disc images opened from the main window: the File menu's "Open disc image…" and its list of
 // recent images, and images dropped on the window.
+#include "base/ComponentError.h"
+#include "components/audiofile/TAudioFile2.h"
+#include "components/grabber/AudioCDGrabber.h"
+#include "gui/DirDialog.h"
 #include "gui/MainWindow.h"
 #include "gui/Prompter.h"
+#include "rip/RipCheck.h"
 #include "settings/SettingsFile.h"
 
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -53,6 +59,47 @@ void Tfm_main::OpenImage1Click()
         QStringLiteral("Disc images (*.cue *.toc *.nrg);;All files (*)"));
     if (!image.isEmpty())
         openDiscImage(image);
+}
+
+void Tfm_main::CheckRip1Click()
+{
+    if (m_converting)
+        return;
+    const QStringList recent = recentImages();
+    const QString sheet = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Check rip"),
+        recent.isEmpty() ? QDir::homePath() : QFileInfo(recent.front()).absolutePath(),
+        QStringLiteral("Cue sheets (*.cue)"));
+    if (!sheet.isEmpty())
+        checkRip(sheet);
+}
+
+void Tfm_main::checkRip(const QString& sheet)
+{
+    // The rip's files are read as a disc image of their own, beside the window's drives.
+    dirDialog()->showFreeDBInfo(this, true);
+    appendFreeDBLog(QStringLiteral("Checking the rip of ") + QDir::toNativeSeparators(sheet));
+    TAudioCDGrabber2 reader(std::make_unique<TAudioFile2>());
+    reader.CurrentDevice(reader.addImageDrive(QFileInfo(sheet).absoluteFilePath()));
+    RipCheckResult result;
+    try {
+        result = ::checkRip(reader, m_settings->path(), QFileInfo(sheet).absoluteFilePath());
+    } catch (const ComponentError& e) {
+        appendFreeDBLog(e.message());
+        return;
+    }
+    appendFreeDBLog(result.log.isEmpty() ? QStringLiteral("No rip log beside the sheet.")
+                                         : QStringLiteral("Rip log: ") + result.log);
+    if (!result.accurateRip.isEmpty())
+        appendFreeDBLog(result.accurateRip);
+    int failed = 0;
+    for (const RipCheckTrack& track : result.tracks) {
+        appendFreeDBLog(ripCheckLine(track));
+        failed += track.fails() ? 1 : 0;
+    }
+    appendFreeDBLog(failed == 0
+                        ? QStringLiteral("The rip checks out.")
+                        : QStringLiteral("%1 track(s) disagree or could not be read.").arg(failed));
 }
 
 void Tfm_main::openDiscImage(const QString& path)

@@ -1,3 +1,4 @@
+#include "gui/DirDialog.h"
 #include "gui/MainWindowTestSupport.h"
 #include "gui/RunStatus.h"
 #include "rip/RipEngine.h"
@@ -14,6 +15,7 @@
 #include <QDBusVirtualObject>
 #include <QDirIterator>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QUrl>
 
@@ -480,6 +482,17 @@ TEST_F(ConversionRunTest, AccurateRipVerdictsReachTheStatusTooltipsAndTheLog)
     EXPECT_TRUE(log.contains(QStringLiteral("1 pressing(s) in the database")));
     // The track read again is whole.
     EXPECT_EQ(MediaProbe::decode(out() + QStringLiteral("/Café Müller.flac")), discAudio(1));
+
+    // "Check rip…" reads the files back: the lookup window's log says per track what the log
+    // and the database say of them.
+    main->checkRip(out() + QStringLiteral("/Live Bootleg.cue"));
+    const QString checked = main->dirDialog()->findChild<QPlainTextEdit*>()->toPlainText();
+    EXPECT_TRUE(checked.contains(QStringLiteral("Track 01: CRC ")) &&
+                checked.contains(QStringLiteral(
+                    ", equal to the log; AccurateRip: Accurately ripped (confidence 5)")))
+        << checked.toStdString();
+    EXPECT_TRUE(checked.contains(QStringLiteral("AccurateRip: Not accurately ripped")));
+    EXPECT_TRUE(checked.endsWith(QStringLiteral("1 track(s) disagree or could not be read.")));
 }
 
 // The line's texts where the runs here do not reach: the time left, a disc the database does not

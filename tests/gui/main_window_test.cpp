@@ -201,14 +201,14 @@ TEST_F(MainWindowTest, DispatchByExactNameUnderItsGuards)
     QStringList items;
     for (const QAction* action : main->popupMenu(1)->actions())
         items << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    EXPECT_EQ(
-        items,
-        (QStringList{QStringLiteral("Refresh"), QStringLiteral("FreeDB"), QStringLiteral("-"),
-                     QStringLiteral("To WMA"), QStringLiteral("To MP3"), QStringLiteral("To Ogg"),
-                     QStringLiteral("To WAV"), QStringLiteral("To FLAC"), QStringLiteral("To Opus"),
-                     QStringLiteral("To AAC"), QStringLiteral("Stop"), QStringLiteral("-"),
-                     QStringLiteral("Open disc image\u2026"), QStringLiteral("Recent disc images"),
-                     QStringLiteral("-"), QStringLiteral("Exit")}));
+    EXPECT_EQ(items,
+              (QStringList{
+                  QStringLiteral("Refresh"), QStringLiteral("FreeDB"), QStringLiteral("-"),
+                  QStringLiteral("To WMA"), QStringLiteral("To MP3"), QStringLiteral("To Ogg"),
+                  QStringLiteral("To WAV"), QStringLiteral("To FLAC"), QStringLiteral("To Opus"),
+                  QStringLiteral("To AAC"), QStringLiteral("Stop"), QStringLiteral("-"),
+                  QStringLiteral("Open disc image\u2026"), QStringLiteral("Recent disc images"),
+                  QStringLiteral("Check rip\u2026"), QStringLiteral("-"), QStringLiteral("Exit")}));
 }
 
 TEST_F(MainWindowTest, SkinButtonsTakeTheirClicks)

@@ -1,3 +1,4 @@
+#include "base/ComponentError.h"
 #include "settings/Locations.h"
 #include "settings/SettingsFile.h"
 #include "support/EnvGuard.h"
@@ -154,6 +155,30 @@ TEST_F(SettingsFileTest, FailedWriteRaisesAndLeavesFileIntact)
     EXPECT_THROW(blocked.writeInteger(QStringLiteral("Main"), QStringLiteral("Output"), 2),
                  SettingsWriteError);
     EXPECT_EQ(readAll(file()), original);
+}
+
+// A line break in a value, key or section would add lines to the file and cut the value: every
+// write refuses it and leaves the file as it was.
+TEST_F(SettingsFileTest, LineBreaksAreRefused)
+{
+    const QByteArray original = "[Main]\nPath=/music\n";
+    writeAll(file(), original);
+    const QString lf = QStringLiteral("/music/a\nb");
+    const QString cr = QStringLiteral("/music/a\rOutput=3");
+    const std::function<void()> writes[] = {
+        [&] { settings.writeString(QStringLiteral("Main"), QStringLiteral("Path"), lf); },
+        [&] { settings.writeString(QStringLiteral("Main"), QStringLiteral("Path"), cr); },
+        [&] { settings.writeString(QStringLiteral("Main"), QStringLiteral("a\nb"), {}); },
+        [&] { settings.writeString(QStringLiteral("M\r\nX"), QStringLiteral("Path"), {}); },
+        [&] {
+            settings.writeSection(QStringLiteral("Main"), {{QStringLiteral("Path"), cr}});
+        },
+        [&] { settings.writeSection(QStringLiteral("a\nb"), {}); },
+    };
+    for (const auto& write : writes) {
+        EXPECT_THROW(write(), ComponentError);
+        EXPECT_EQ(readAll(file()), original);
+    }
 }
 
 // Each of these would block, never end or exhaust memory if it were read like a file; none may be

@@ -362,26 +362,16 @@ TEST_F(AccurateRipTest, RedirectsStayOnTheDatabasesServer)
     const QString redirects =
         QDir(server.folder).filePath(ids.name() + QStringLiteral(".redirect"));
     ForeignServer foreign;
-    const struct
-    {
-        const char* name;
-        QStringList redirects;
-        AccurateRipAnswer::Status status;
-    } cases[] = {
-        {"three on the server",
-         {ids.path(), server.address + ids.path(), ids.path()},
-         AccurateRipAnswer::Status::Found},
-        {"four on the server",
-         {ids.path(), ids.path(), ids.path(), ids.path()},
-         AccurateRipAnswer::Status::Failed},
-        {"another port", {foreign.url() + ids.path()}, AccurateRipAnswer::Status::Failed},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        LoopbackServer::putFile(redirects, c.redirects.join(u'\n').toUtf8());
+    using Status = AccurateRipAnswer::Status;
+    for (const auto& [hops, status] :
+         {std::pair{QStringList{ids.path(), server.address + ids.path(), ids.path()},
+                    Status::Found},
+          {QStringList(4, ids.path()), Status::Failed},
+          {QStringList{foreign.url() + ids.path()}, Status::Failed}}) {
+        LoopbackServer::putFile(redirects, hops.join(u'\n').toUtf8());
         const AccurateRipAnswer answer =
             fetchAccurateRip(settingsFile(), {ids.count, ids.id1, ids.id2, ids.cddb});
-        EXPECT_EQ(answer.status, c.status) << answer.logLine().toStdString();
+        EXPECT_EQ(answer.status, status) << answer.logLine().toStdString();
         EXPECT_EQ(foreign.received(), QString());
     }
     LoopbackServer::putFile(redirects, {});

@@ -52,7 +52,7 @@ struct LoopbackServer
 };
 
 /// Another server a redirect may point at: a loopback listener on a port of its own that keeps
-/// what each request sent and answers 404. It answers while the event loop runs.
+/// what requests send it and answers 404, while the event loop runs.
 class ForeignServer final
 {
 public:
@@ -60,13 +60,11 @@ public:
     {
         EXPECT_TRUE(m_listener.listen(QHostAddress::LocalHost));
         QObject::connect(&m_listener, &QTcpServer::newConnection, &m_listener, [this] {
-            while (QTcpSocket* socket = m_listener.nextPendingConnection())
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                    m_received += QString::fromLatin1(socket->readAll());
-                    socket->write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n"
-                                  "Connection: close\r\n\r\n");
-                    socket->disconnectFromHost();
-                });
+            QTcpSocket* socket = m_listener.nextPendingConnection();
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                m_received += QString::fromLatin1(socket->readAll());
+                socket->write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+            });
         });
     }
 
@@ -74,7 +72,6 @@ public:
     {
         return QStringLiteral("http://127.0.0.1:%1").arg(m_listener.serverPort());
     }
-    /// The requests it got, head and all; empty when none came.
     const QString& received() const { return m_received; }
 
 private:

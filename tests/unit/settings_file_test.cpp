@@ -163,20 +163,13 @@ TEST_F(SettingsFileTest, LineBreaksAreRefused)
 {
     const QByteArray original = "[Main]\nPath=/music\n";
     writeAll(file(), original);
-    const QString lf = QStringLiteral("/music/a\nb");
-    const QString cr = QStringLiteral("/music/a\rOutput=3");
-    const std::function<void()> writes[] = {
-        [&] { settings.writeString(QStringLiteral("Main"), QStringLiteral("Path"), lf); },
-        [&] { settings.writeString(QStringLiteral("Main"), QStringLiteral("Path"), cr); },
-        [&] { settings.writeString(QStringLiteral("Main"), QStringLiteral("a\nb"), {}); },
-        [&] { settings.writeString(QStringLiteral("M\r\nX"), QStringLiteral("Path"), {}); },
-        [&] {
-            settings.writeSection(QStringLiteral("Main"), {{QStringLiteral("Path"), cr}});
-        },
-        [&] { settings.writeSection(QStringLiteral("a\nb"), {}); },
-    };
-    for (const auto& write : writes) {
-        EXPECT_THROW(write(), ComponentError);
+    for (const auto& [section, key, value] : {std::tuple{"Main", "Path", "/music/a\nb"},
+                                              {"Main", "Path", "/music\rOutput=3"},
+                                              {"Main", "a\nb", ""},
+                                              {"M\r\nX", "Path", ""}}) {
+        const QString s = QLatin1String(section), k = QLatin1String(key), v = QLatin1String(value);
+        EXPECT_THROW(settings.writeString(s, k, v), ComponentError) << section << key << value;
+        EXPECT_THROW(settings.writeSection(s, {{k, v}}), ComponentError) << section << key << value;
         EXPECT_EQ(readAll(file()), original);
     }
 }

@@ -110,7 +110,8 @@ public:
     /// Reads the current track as GrabToFile does, without writing it anywhere: a test read,
     /// for its report. Ends as a grab does.
     virtual void TestRead() = 0;
-    /// The report of the last grab or test read, once it has ended (its last event delivered).
+    /// The report of the last grab or test read, once it has ended (its last event delivered);
+    /// after AbortGrab, the report of what it read up to the stop (complete is false).
     virtual GrabReport lastGrabReport() const = 0;
     /// The disc's media catalogue number; empty when it has none.
     virtual QString discCatalog() const = 0;

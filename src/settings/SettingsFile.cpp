@@ -1,5 +1,6 @@
 #include "settings/SettingsFile.h"
 
+#include "base/ComponentError.h"
 #include "base/RegularFile.h"
 
 #include <QDir>
@@ -122,6 +123,22 @@ FileLines linesForRewrite(const QString& path)
     return contents.ok() ? splitLines(contents.bytes) : FileLines{};
 }
 
+bool holdsLineBreak(const QString& text)
+{
+    return text.contains(u'\n') || text.contains(u'\r');
+}
+
+// Every name and value is one line of the file: a line break in one would add lines of its own,
+// and the value would read back cut.
+void refuseLineBreaks(const QString& path, const QString& section, const QString& key,
+                      const QString& value)
+{
+    if (holdsLineBreak(section) || holdsLineBreak(key) || holdsLineBreak(value))
+        throw ComponentError(
+            QStringLiteral("Cannot write %1/%2 to %3: a setting cannot hold a line break.")
+                .arg(section, key, path));
+}
+
 // Replaces the file at path with the lines, atomically.
 void commitLines(const QString& path, const FileLines& file, bool finalNewline)
 {
@@ -230,6 +247,7 @@ bool SettingsFile::readBool(const QString& section, const QString& key, bool def
 
 void SettingsFile::writeString(const QString& section, const QString& key, const QString& value)
 {
+    refuseLineBreaks(m_path, section, key, value);
     FileLines file = linesForRewrite(m_path);
     const QString entry = key + u'=' + value;
 
@@ -293,6 +311,9 @@ SettingsFile::Entries SettingsFile::readSection(const QString& section) const
 
 void SettingsFile::writeSection(const QString& section, const Entries& entries)
 {
+    refuseLineBreaks(m_path, section, {}, {});
+    for (const auto& [key, value] : entries)
+        refuseLineBreaks(m_path, section, key, value);
     FileLines file = linesForRewrite(m_path);
     QStringList block{u'[' + section + u']'};
     for (const auto& [key, value] : entries)

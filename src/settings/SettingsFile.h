@@ -47,6 +47,8 @@ public:
     /// An integer read: any non-zero value is true.
     bool readBool(const QString& section, const QString& key, bool def) const;
 
+    /// Writes refuse a section, key or value holding a line break (CR or LF), which would break
+    /// the file: they throw ComponentError and leave the file as it was.
     void writeString(const QString& section, const QString& key, const QString& value);
     void writeInteger(const QString& section, const QString& key, int value);
     void writeBool(const QString& section, const QString& key, bool value);
@@ -56,7 +58,7 @@ public:
     /// characters), in file order; the first of duplicate keys wins. Empty when there is none.
     Entries readSection(const QString& section) const;
     /// Replaces the first section of that name with entries (or adds it at the end) in one
-    /// atomic write; every other line stays as it was.
+    /// atomic write; every other line stays as it was. Line breaks are refused as above.
     void writeSection(const QString& section, const Entries& entries);
 
     /// Reads of a key with the default every reader agrees on.

@@ -31,9 +31,14 @@ struct MetadataDeleter
     void operator()(FLAC__StreamMetadata* block) const { FLAC__metadata_object_delete(block); }
 };
 
+QString cannotWrite(const QString& path)
+{
+    return QStringLiteral("Cannot write comments to ") + path;
+}
+
 [[noreturn]] void fail(const QString& path, const QString& reason)
 {
-    throw ComponentError(QStringLiteral("Cannot write comments to %1: %2").arg(path, reason));
+    throw ComponentError(cannotWrite(path) + QStringLiteral(": ") + reason);
 }
 
 QString chainError(FLAC__Metadata_Chain* chain)
@@ -217,23 +222,23 @@ void writeThroughSibling(const QString& path, const FlacTag& tag)
         fail(path, chainError(chain.get()));
     applyTag(chain.get(), tag, path);
 
-    SafeRewrite rewrite(path);
+    SafeRewrite rewrite(path, cannotWrite(path));
     QFile& sibling = rewrite.file();
     bool written = false;
     if (FLAC__metadata_chain_check_if_tempfile_needed(chain.get(), true)) {
         written = FLAC__metadata_chain_write_with_callbacks_and_tempfile(
             chain.get(), true, &input, FileCallbacks, &sibling, FileCallbacks);
     } else {
-        if (!input.seek(0) || !rewrite.append(input))
-            fail(path, rewrite.errorString());
+        if (!input.seek(0))
+            fail(path, input.errorString());
+        rewrite.append(input);
         written =
             FLAC__metadata_chain_write_with_callbacks(chain.get(), true, &sibling, FileCallbacks);
     }
     if (!written)
         fail(path, sibling.error() != QFileDevice::NoError ? sibling.errorString()
                                                            : chainError(chain.get()));
-    if (!rewrite.commit(input.permissions()))
-        fail(path, rewrite.errorString());
+    rewrite.commit(input.permissions());
 }
 
 } // namespace

@@ -171,10 +171,8 @@ void WriteID3Tag(const QString& path, const ID3StructV2& tag)
                              input.errorString());
     skipID3v2Tags(input);
 
-    SafeRewrite rewrite(path);
-    const bool written = rewrite.write(ID3TagImage(tag)) && rewrite.append(input) &&
-                         rewrite.commit(input.permissions() | QFileDevice::WriteOwner);
-    if (!written)
-        throw ComponentError(QStringLiteral("Cannot write ") + path + QStringLiteral(": ") +
-                             rewrite.errorString());
+    SafeRewrite rewrite(path, QStringLiteral("Cannot write ") + path);
+    rewrite.write(ID3TagImage(tag));
+    rewrite.append(input);
+    rewrite.commit(input.permissions() | QFileDevice::WriteOwner);
 }

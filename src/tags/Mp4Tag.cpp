@@ -65,11 +65,6 @@ void setItems(TagLib::MP4::Tag& tag, const Mp4Tag& items)
     setCover(tag, items.picture, items.pictureType);
 }
 
-[[noreturn]] void cannotWrite(const QString& path, const QString& reason)
-{
-    throw ComponentError(QStringLiteral("Cannot write ") + path + QStringLiteral(": ") + reason);
-}
-
 } // namespace
 
 void writeMp4Tags(const QString& path, const Mp4Tag& tag)
@@ -94,13 +89,12 @@ void writeMp4Tags(const QString& path, const Mp4Tag& tag)
     if (!mp4.isValid() || !mp4.tag())
         throw ComponentError(QStringLiteral("Cannot open %1: it is not an MP4 file").arg(path));
     setItems(*mp4.tag(), tag);
+    const QString cannotWrite = QStringLiteral("Cannot write ") + path;
     if (!mp4.save())
-        cannotWrite(path, QStringLiteral("the tags cannot be stored in it"));
+        throw ComponentError(cannotWrite + QStringLiteral(": the tags cannot be stored in it"));
 
-    SafeRewrite rewrite(path);
+    SafeRewrite rewrite(path, cannotWrite);
     const TagLib::ByteVector& edited = *stream.data();
-    if (!rewrite.write(
-            QByteArray::fromRawData(edited.data(), static_cast<qsizetype>(edited.size()))) ||
-        !rewrite.commit(input.permissions()))
-        cannotWrite(path, rewrite.errorString());
+    rewrite.write(QByteArray::fromRawData(edited.data(), static_cast<qsizetype>(edited.size())));
+    rewrite.commit(input.permissions());
 }

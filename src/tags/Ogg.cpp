@@ -39,34 +39,22 @@ void replaceComments(vorbis_comment* comments, const OGGTag& tag)
                    QString::fromLatin1(flacPictureBlock(tag.picture, tag.pictureType).toBase64()));
 }
 
-ComponentError cannotOpen(const QString& path, const QString& error)
-{
-    return ComponentError(QStringLiteral("Cannot open ") + path + QStringLiteral(": ") + error);
-}
-
-ComponentError cannotWrite(const QString& path, const QString& error)
-{
-    return ComponentError(QStringLiteral("Cannot write comments to ") + path +
-                          QStringLiteral(": ") + error);
-}
-
 } // namespace
 
 void writeOggComments(const QString& path, const OGGTag& tag)
 {
+    const QString cannotOpen = QStringLiteral("Cannot open ") + path;
+    const QString cannotWrite = QStringLiteral("Cannot write comments: ") + path;
     QFile input(path);
     if (!input.open(QIODevice::ReadOnly))
-        throw cannotOpen(path, input.errorString());
-    SafeRewrite rewrite(path);
+        throw ComponentError(cannotOpen + QStringLiteral(": ") + input.errorString());
+    SafeRewrite rewrite(path, cannotWrite);
 
     VcEdit edit;
-    if (!edit.open(input))
-        throw cannotOpen(path, edit.lastError());
+    edit.open(input, cannotOpen);
     replaceComments(edit.comments(), tag);
-    if (!edit.write(rewrite.file()))
-        throw cannotWrite(path, edit.lastError());
-    if (!rewrite.commit(input.permissions()))
-        throw cannotWrite(path, rewrite.errorString());
+    edit.write(rewrite.file(), cannotWrite);
+    rewrite.commit(input.permissions());
 }
 
 bool WriteOGGTag(const QString& path, const OGGTag& tag)

@@ -27,7 +27,7 @@ struct OGGTag
 /// written into a freshly named sibling (SafeRewrite), which then replaces the file in one rename
 /// and takes its permission bits. Throws ComponentError "Cannot open <file>: <reason>" when the
 /// file cannot be opened or is neither stream, "Cannot create a file in <folder>: <reason>" when
-/// the sibling cannot be made, and "Cannot write comments to <file>: <reason>" when the new stream
+/// the sibling cannot be made, and "Cannot write comments: <file>: <reason>" when the new stream
 /// cannot be written or cannot take the file's place (a full disk gives "No space left on device");
 /// the file is then unchanged and no sibling remains.
 void writeOggComments(const QString& path, const OGGTag& tag);

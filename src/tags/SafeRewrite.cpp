@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,6 +48,11 @@ QFileDevice::Permissions modeBits(QFileDevice::Permissions permissions)
     return permissions & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
 }
 
+[[noreturn]] void failWrite(const QString& failure, const QString& reason)
+{
+    throw ComponentError(failure + QStringLiteral(": ") + reason);
+}
+
 ComponentError cannotCreateIn(const QString& folder, const QString& reason)
 {
     return ComponentError(QStringLiteral("Cannot create a file in ") + folder +
@@ -67,7 +73,8 @@ std::filesystem::path fsPath(const QString& path)
 
 } // namespace
 
-SafeRewrite::SafeRewrite(const QString& original) : m_target(resolvedTarget(original))
+SafeRewrite::SafeRewrite(const QString& original, QString failure)
+    : m_target(resolvedTarget(original)), m_failure(std::move(failure))
 {
     const QString folder = QFileInfo(m_target).absolutePath();
     if (!isWritableFolder(folder))
@@ -114,79 +121,72 @@ void SafeRewrite::removeSibling()
         ::unlink(QFile::encodeName(m_siblingPath).constData());
 }
 
-bool SafeRewrite::fail(const QString& error)
+void SafeRewrite::fail(const QString& reason) const
 {
-    m_error = error;
-    return false;
+    failWrite(m_failure, reason);
 }
 
 namespace {
 
 // Writes straight to the file's descriptor, after what the device has buffered, so a failure
 // carries errno: Qt reports some failed writes without their reason.
-bool writeToDescriptor(QFileDevice& file, const char* data, qint64 size, QString& error)
+void writeToDescriptor(QFileDevice& file, const char* data, qint64 size, const QString& failure)
 {
-    if (!file.flush()) {
-        error = file.errorString();
-        return false;
-    }
+    if (!file.flush())
+        failWrite(failure, file.errorString());
     for (qint64 done = 0; done < size;) {
         const ssize_t written =
             ::write(file.handle(), data + done, static_cast<size_t>(size - done));
         if (written < 0 && errno == EINTR)
             continue;
-        if (written <= 0) {
-            error = QString::fromLocal8Bit(std::strerror(written < 0 ? errno : ENOSPC));
-            return false;
-        }
+        if (written <= 0)
+            failWrite(failure, QString::fromLocal8Bit(std::strerror(written < 0 ? errno : ENOSPC)));
         done += written;
     }
-    return true;
 }
 
 } // namespace
 
-bool writeFully(QIODevice& device, const char* data, qint64 size, QString& error)
+void writeFully(QIODevice& device, const char* data, qint64 size, const QString& failure)
 {
-    if (auto* file = qobject_cast<QFileDevice*>(&device); file && file->handle() >= 0)
-        return writeToDescriptor(*file, data, size, error);
+    if (auto* file = qobject_cast<QFileDevice*>(&device); file && file->handle() >= 0) {
+        writeToDescriptor(*file, data, size, failure);
+        return;
+    }
     for (qint64 done = 0; done < size;) {
         const qint64 written = device.write(data + done, size - done);
-        if (written <= 0) {
-            error = device.errorString();
-            return false;
-        }
+        if (written <= 0)
+            failWrite(failure, device.errorString());
         done += written;
     }
-    return true;
 }
 
-bool SafeRewrite::write(const QByteArray& bytes)
+void SafeRewrite::write(const QByteArray& bytes)
 {
-    QString error;
-    return writeFully(m_sibling, bytes.constData(), bytes.size(), error) || fail(error);
+    writeFully(m_sibling, bytes.constData(), bytes.size(), m_failure);
 }
 
-bool SafeRewrite::append(QIODevice& source)
+void SafeRewrite::append(QIODevice& source)
 {
     constexpr qint64 ChunkSize = 1 << 16;
     while (true) {
         const QByteArray chunk = source.read(ChunkSize);
-        if (chunk.isEmpty())
-            return source.atEnd() || fail(source.errorString());
-        if (!write(chunk))
-            return false;
+        if (chunk.isEmpty()) {
+            if (!source.atEnd())
+                fail(source.errorString());
+            return;
+        }
+        write(chunk);
     }
 }
 
-bool SafeRewrite::syncToDisk()
+void SafeRewrite::syncToDisk()
 {
     if (!m_sibling.flush())
-        return fail(m_sibling.errorString());
+        fail(m_sibling.errorString());
     // Without this a crash right after the rename could leave an empty file under the name.
     if (::fsync(m_sibling.handle()) != 0)
-        return fail(QString::fromLocal8Bit(std::strerror(errno)));
-    return true;
+        fail(QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 void SafeRewrite::takeOwner()
@@ -197,20 +197,18 @@ void SafeRewrite::takeOwner()
     }
 }
 
-bool SafeRewrite::commit(QFileDevice::Permissions permissions)
+void SafeRewrite::commit(QFileDevice::Permissions permissions)
 {
-    if (!syncToDisk())
-        return false;
+    syncToDisk();
     takeOwner();
     if (!m_sibling.setPermissions(modeBits(permissions)))
-        return fail(m_sibling.errorString());
+        fail(m_sibling.errorString());
     m_sibling.close();
     if (m_sibling.error() != QFileDevice::NoError)
-        return fail(m_sibling.errorString());
+        fail(m_sibling.errorString());
     std::error_code error;
     std::filesystem::rename(fsPath(m_siblingPath), fsPath(m_target), error);
     if (error)
-        return fail(QString::fromStdString(error.message()));
+        fail(QString::fromStdString(error.message()));
     m_committed = true;
-    return true;
 }

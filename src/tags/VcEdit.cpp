@@ -1,5 +1,6 @@
 #include "tags/VcEdit.h"
 
+#include "base/ComponentError.h"
 #include "tags/SafeRewrite.h"
 
 #include <QByteArray>
@@ -17,9 +18,10 @@ namespace {
 constexpr int ReadChunkSize = 1 << 16;
 constexpr int PageSequenceOffset = 18;
 
-QString message(const char* text)
+// Thrown with the reason alone; open() and write() put what failed in front of it.
+[[noreturn]] void fail(const char* reason)
 {
-    return QString::fromLatin1(text);
+    throw ComponentError(QString::fromLatin1(reason));
 }
 
 class OggSync final
@@ -60,9 +62,10 @@ public:
     }
     Q_DISABLE_COPY_MOVE(VorbisHeaderState)
 
-    bool take(ogg_packet& packet)
+    void take(ogg_packet& packet, const char* failure)
     {
-        return vorbis_synthesis_headerin(&info, &comment, &packet) == 0;
+        if (vorbis_synthesis_headerin(&info, &comment, &packet) != 0)
+            fail(failure);
     }
 
     vorbis_info info;
@@ -81,6 +84,7 @@ class PageReader final
 public:
     explicit PageReader(QIODevice& input) : m_input(input) {}
 
+    /// False at the end of the input.
     bool next(ogg_page& page)
     {
         while (true) {
@@ -88,14 +92,11 @@ public:
             if (result == 1)
                 return true;
             if (result < 0)
-                return fail(message("damaged Ogg data"));
+                fail("damaged Ogg data");
             if (!readMore())
                 return false;
         }
     }
-
-    bool atEnd() const { return m_atEnd; }
-    QString error() const { return m_error; }
 
 private:
     bool readMore()
@@ -103,27 +104,18 @@ private:
         char* buffer = ogg_sync_buffer(&m_sync.state, ReadChunkSize);
         const qint64 read = m_input.read(buffer, ReadChunkSize);
         if (read < 0)
-            return fail(m_input.errorString());
+            throw ComponentError(m_input.errorString());
         if (read == 0) {
             if (m_sync.state.fill > m_sync.state.returned)
-                return fail(message("the stream ends inside a page"));
-            m_atEnd = true;
+                fail("the stream ends inside a page");
             return false;
         }
         ogg_sync_wrote(&m_sync.state, static_cast<long>(read));
         return true;
     }
 
-    bool fail(const QString& error)
-    {
-        m_error = error;
-        return false;
-    }
-
     QIODevice& m_input;
     OggSync m_sync;
-    QString m_error;
-    bool m_atEnd = false;
 };
 
 enum class Codec { Vorbis, Opus };
@@ -232,12 +224,11 @@ QByteArray commentHeader(vorbis_comment& comment)
     return bytesOf(packet);
 }
 
-bool writePage(QIODevice& output, const ogg_page& page, QString& error)
+void writePage(QIODevice& output, const ogg_page& page)
 {
-    const auto header = reinterpret_cast<const char*>(page.header);
-    const auto body = reinterpret_cast<const char*>(page.body);
-    return writeFully(output, header, page.header_len, error) &&
-           writeFully(output, body, page.body_len, error);
+    const QString failure = QStringLiteral("error writing the new stream");
+    writeFully(output, reinterpret_cast<const char*>(page.header), page.header_len, failure);
+    writeFully(output, reinterpret_cast<const char*>(page.body), page.body_len, failure);
 }
 
 void setPageSequence(ogg_page& page, long sequence)
@@ -251,53 +242,42 @@ void setPageSequence(ogg_page& page, long sequence)
 
 struct VcEdit::Private
 {
-    bool fail(const QString& text)
-    {
-        error = text;
-        return false;
-    }
-    bool failRead() { return fail(reader->error()); }
-    bool failWrite() { return fail(message("error writing the new stream: ") + writeError); }
-
-    bool readHeaders(ogg_page& first, LinkHeaders& link, VorbisHeaderState& vorbis);
-    bool readVorbisHeaders(OggStream& stream, ogg_packet& packet, LinkHeaders& link,
+    void readHeaders(ogg_page& first, LinkHeaders& link, VorbisHeaderState& vorbis);
+    void readVorbisHeaders(OggStream& stream, ogg_packet& packet, LinkHeaders& link,
                            VorbisHeaderState& vorbis);
-    bool nextHeaderPacket(OggStream& stream, ogg_packet& packet, LinkHeaders& link);
-    bool writeLink(const LinkHeaders& link);
-    bool writeHeaders(const LinkHeaders& link, long& pagesWritten);
-    bool flushPages(OggStream& stream, long& pagesWritten);
-    bool copyAudioPages(const LinkHeaders& link, long sequenceShift);
+    void nextHeaderPacket(OggStream& stream, ogg_packet& packet, LinkHeaders& link);
+    void writeLink(const LinkHeaders& link);
+    long writeHeaders(const LinkHeaders& link);
+    long flushPages(OggStream& stream);
+    void copyAudioPages(const LinkHeaders& link, long sequenceShift);
     bool readNextLink(LinkHeaders& link);
 
     std::optional<PageReader> reader;
     QIODevice* output = nullptr;
-    QString writeError; // why the last page could not be written
     VorbisHeaderState vorbis;
     LinkHeaders firstLink;
-    QString error;
 };
 
-bool VcEdit::Private::nextHeaderPacket(OggStream& stream, ogg_packet& packet, LinkHeaders& link)
+void VcEdit::Private::nextHeaderPacket(OggStream& stream, ogg_packet& packet, LinkHeaders& link)
 {
     while (true) {
         const int result = ogg_stream_packetout(&stream.state, &packet);
         if (result == 1)
-            return true;
+            return;
         if (result < 0)
-            return fail(message("damaged Vorbis header"));
+            fail("damaged Vorbis header");
         ogg_page page;
         if (!reader->next(page))
-            return reader->atEnd() ? fail(message("the stream ends inside its headers"))
-                                   : failRead();
+            fail("the stream ends inside its headers");
         if (ogg_page_serialno(&page) != link.serial)
-            return fail(message("Ogg files holding several streams are not supported"));
+            fail("Ogg files holding several streams are not supported");
         ogg_stream_pagein(&stream.state, &page);
         ++link.pages;
         link.endsStream = ogg_page_eos(&page);
     }
 }
 
-bool VcEdit::Private::readHeaders(ogg_page& first, LinkHeaders& link, VorbisHeaderState& vorbis)
+void VcEdit::Private::readHeaders(ogg_page& first, LinkHeaders& link, VorbisHeaderState& vorbis)
 {
     link = LinkHeaders{};
     link.serial = ogg_page_serialno(&first);
@@ -307,55 +287,50 @@ bool VcEdit::Private::readHeaders(ogg_page& first, LinkHeaders& link, VorbisHead
     ogg_stream_pagein(&stream.state, &first);
 
     ogg_packet packet;
-    if (!nextHeaderPacket(stream, packet, link))
-        return false;
+    nextHeaderPacket(stream, packet, link);
     link.identification = bytesOf(packet);
     if (startsWith(packet, OpusHeadMagic)) {
         link.codec = Codec::Opus;
-        if (!nextHeaderPacket(stream, packet, link))
-            return false;
+        nextHeaderPacket(stream, packet, link);
         if (!readOpusTags(packet, link, vorbis.comment))
-            return fail(message("damaged Opus header"));
-    } else if (!readVorbisHeaders(stream, packet, link, vorbis)) {
-        return false;
+            fail("damaged Opus header");
+    } else {
+        readVorbisHeaders(stream, packet, link, vorbis);
     }
     // Audio must start on a fresh page; a page mixing both cannot be paginated anew while its
     // audio stays untouched.
     if (stream.holdsMoreData())
-        return fail(message("audio data on a Vorbis header page is not supported"));
-    return true;
+        fail("audio data on a Vorbis header page is not supported");
 }
 
 // The identification header is in packet already.
-bool VcEdit::Private::readVorbisHeaders(OggStream& stream, ogg_packet& packet, LinkHeaders& link,
+void VcEdit::Private::readVorbisHeaders(OggStream& stream, ogg_packet& packet, LinkHeaders& link,
                                         VorbisHeaderState& vorbis)
 {
-    if (!vorbis.take(packet))
-        return fail(message("not an Ogg Vorbis or Opus stream"));
+    vorbis.take(packet, "not an Ogg Vorbis or Opus stream");
     for (int number = 1; number < 3; ++number) {
-        if (!nextHeaderPacket(stream, packet, link))
-            return false;
-        if (!vorbis.take(packet))
-            return fail(message("damaged Vorbis header"));
+        nextHeaderPacket(stream, packet, link);
+        vorbis.take(packet, "damaged Vorbis header");
     }
     link.setup = bytesOf(packet);
-    return true;
 }
 
-bool VcEdit::Private::flushPages(OggStream& stream, long& pagesWritten)
+// Returns the number of pages written.
+long VcEdit::Private::flushPages(OggStream& stream)
 {
+    long pages = 0;
     ogg_page page;
     while (ogg_stream_flush(&stream.state, &page) != 0) {
-        if (!writePage(*output, page, writeError))
-            return failWrite();
-        ++pagesWritten;
+        writePage(*output, page);
+        ++pages;
     }
-    return true;
+    return pages;
 }
 
 // The identification header alone on the first page, the comment header (and Vorbis's setup
-// header) on the pages after it, the last of them ending where the audio begins.
-bool VcEdit::Private::writeHeaders(const LinkHeaders& link, long& pagesWritten)
+// header) on the pages after it, the last of them ending where the audio begins. Returns the
+// number of pages written.
+long VcEdit::Private::writeHeaders(const LinkHeaders& link)
 {
     const bool opus = link.codec == Codec::Opus;
     QByteArray identification = link.identification;
@@ -363,13 +338,12 @@ bool VcEdit::Private::writeHeaders(const LinkHeaders& link, long& pagesWritten)
         opus ? opusTagsPacket(link, vorbis.comment) : commentHeader(vorbis.comment);
     QByteArray setup = link.setup;
     if (comment.isEmpty())
-        return fail(message("cannot build the comment header"));
+        fail("cannot build the comment header");
 
     OggStream stream(link.serial);
     ogg_packet packet = packetOf(identification, 0);
     ogg_stream_packetin(&stream.state, &packet);
-    if (!flushPages(stream, pagesWritten))
-        return false;
+    const long pages = flushPages(stream);
     packet = packetOf(comment, 1);
     if (!opus) {
         ogg_stream_packetin(&stream.state, &packet);
@@ -377,32 +351,30 @@ bool VcEdit::Private::writeHeaders(const LinkHeaders& link, long& pagesWritten)
     }
     packet.e_o_s = link.endsStream;
     ogg_stream_packetin(&stream.state, &packet);
-    return flushPages(stream, pagesWritten);
+    return pages + flushPages(stream);
 }
 
-bool VcEdit::Private::copyAudioPages(const LinkHeaders& link, long sequenceShift)
+void VcEdit::Private::copyAudioPages(const LinkHeaders& link, long sequenceShift)
 {
     if (link.endsStream)
-        return true;
+        return;
     ogg_page page;
+    // A stream that ends without its end-of-stream page is copied as far as it goes.
     while (reader->next(page)) {
         if (ogg_page_serialno(&page) != link.serial || ogg_page_bos(&page))
-            return fail(message("Ogg files holding several streams are not supported"));
+            fail("Ogg files holding several streams are not supported");
         if (sequenceShift != 0)
             setPageSequence(page, ogg_page_pageno(&page) + sequenceShift);
-        if (!writePage(*output, page, writeError))
-            return failWrite();
+        writePage(*output, page);
         if (ogg_page_eos(&page))
-            return true;
+            return;
     }
-    // A stream that ends without its end-of-stream page is copied as far as it goes.
-    return reader->atEnd() || failRead();
 }
 
-bool VcEdit::Private::writeLink(const LinkHeaders& link)
+void VcEdit::Private::writeLink(const LinkHeaders& link)
 {
-    long pagesWritten = 0;
-    return writeHeaders(link, pagesWritten) && copyAudioPages(link, pagesWritten - link.pages);
+    const long pagesWritten = writeHeaders(link);
+    copyAudioPages(link, pagesWritten - link.pages);
 }
 
 // The link that follows an ended one in a chained stream; false at the end of the input.
@@ -410,26 +382,53 @@ bool VcEdit::Private::readNextLink(LinkHeaders& link)
 {
     ogg_page page;
     if (!reader->next(page))
-        return reader->atEnd() ? false : failRead();
+        return false;
     if (!ogg_page_bos(&page))
-        return fail(message("damaged Ogg data"));
+        fail("damaged Ogg data");
     VorbisHeaderState linkVorbis;
-    return readHeaders(page, link, linkVorbis);
+    readHeaders(page, link, linkVorbis);
+    return true;
 }
+
+namespace {
+
+// Bytes that do not start with a page, for whatever reason, are no Ogg stream.
+void readFirstPage(PageReader& reader, ogg_page& page)
+{
+    try {
+        if (reader.next(page))
+            return;
+    } catch (const ComponentError&) {
+    }
+    fail("not an Ogg stream");
+}
+
+// Runs step; a failure it throws gets what failed in front of its reason.
+template <typename Step> void failingAs(const QString& failure, Step step)
+{
+    try {
+        step();
+    } catch (const ComponentError& error) {
+        throw ComponentError(failure + QStringLiteral(": ") + error.message());
+    }
+}
+
+} // namespace
 
 VcEdit::VcEdit() : d(std::make_unique<Private>()) {}
 
 VcEdit::~VcEdit() = default;
 
-bool VcEdit::open(QIODevice& input)
+void VcEdit::open(QIODevice& input, const QString& failure)
 {
-    d->reader.emplace(input);
-    ogg_page first;
-    if (!d->reader->next(first))
-        return d->fail(message("not an Ogg stream"));
-    if (!ogg_page_bos(&first))
-        return d->fail(message("not an Ogg Vorbis or Opus stream"));
-    return d->readHeaders(first, d->firstLink, d->vorbis);
+    failingAs(failure, [&] {
+        d->reader.emplace(input);
+        ogg_page first;
+        readFirstPage(*d->reader, first);
+        if (!ogg_page_bos(&first))
+            fail("not an Ogg Vorbis or Opus stream");
+        d->readHeaders(first, d->firstLink, d->vorbis);
+    });
 }
 
 vorbis_comment* VcEdit::comments()
@@ -437,22 +436,15 @@ vorbis_comment* VcEdit::comments()
     return &d->vorbis.comment;
 }
 
-bool VcEdit::write(QIODevice& output)
+void VcEdit::write(QIODevice& output, const QString& failure)
 {
-    if (!d->reader)
-        return d->fail(message("no stream is open"));
-    d->output = &output;
-    if (!d->writeLink(d->firstLink))
-        return false;
-    LinkHeaders link;
-    while (d->readNextLink(link)) {
-        if (!d->writeLink(link))
-            return false;
-    }
-    return d->error.isEmpty();
-}
-
-QString VcEdit::lastError() const
-{
-    return d->error;
+    failingAs(failure, [&] {
+        if (!d->reader)
+            fail("no stream is open");
+        d->output = &output;
+        d->writeLink(d->firstLink);
+        LinkHeaders link;
+        while (d->readNextLink(link))
+            d->writeLink(link);
+    });
 }

@@ -20,19 +20,17 @@ public:
     ~VcEdit();
     Q_DISABLE_COPY_MOVE(VcEdit)
 
-    /// Reads the headers at the start of input, which stays in use until write().
-    /// False when they cannot be read; lastError() says why.
-    bool open(QIODevice& input);
+    /// Reads the headers at the start of input, which stays in use until write(). Throws
+    /// ComponentError "<failure>: <reason>" when they cannot be read ("not an Ogg stream").
+    void open(QIODevice& input, const QString& failure);
 
     /// The comment block: the comments read by open(), written out by write() (for Opus, all but
     /// its vendor text).
     vorbis_comment* comments();
 
-    /// Writes the whole stream to output with the comment block as its comment header.
-    /// False on a read or write error or a damaged stream; lastError() says why.
-    bool write(QIODevice& output);
-
-    QString lastError() const;
+    /// Writes the whole stream to output with the comment block as its comment header. Throws
+    /// ComponentError "<failure>: <reason>" on a read or write error or a damaged stream.
+    void write(QIODevice& output, const QString& failure);
 
 private:
     struct Private;

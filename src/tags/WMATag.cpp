@@ -11,16 +11,29 @@ namespace {
 constexpr qint32 Written = -1;
 constexpr qint32 NotWritten = 0;
 
-void setText(WMAudioInfo& attributes, QStringView name, const QString& text, qsizetype capacity)
+// The attribute calls answer with a status, 0 for success.
+void check(qint32 status, const QString& path, QStringView name)
+{
+    if (status != WMAudioStatus::Ok)
+        throw ComponentError(QStringLiteral("Cannot write %1: the attribute \"%2\" cannot be set "
+                                            "(status %3)")
+                                 .arg(path, name.toString())
+                                 .arg(status));
+}
+
+void setText(WMAudioInfo& attributes, const QString& path, QStringView name, const QString& text,
+             qsizetype capacity)
 {
     const QString value = cutText(text, capacity);
     const auto length = static_cast<quint16>((value.size() + 1) * sizeof(char16_t));
-    attributes.setAttribute(name, WMAttributeType::String, value.utf16(), length);
+    check(attributes.setAttribute(name, WMAttributeType::String, value.utf16(), length), path,
+          name);
 }
 
-void setNumber(WMAudioInfo& attributes, QStringView name, quint32 number)
+void setNumber(WMAudioInfo& attributes, const QString& path, QStringView name, quint32 number)
 {
-    attributes.setAttribute(name, WMAttributeType::DWord, &number, sizeof number);
+    check(attributes.setAttribute(name, WMAttributeType::DWord, &number, sizeof number), path,
+          name);
 }
 
 } // namespace
@@ -36,24 +49,21 @@ void writeWmaAttributes(const QString& path, const WMATagInfo& info)
     default:
         throw ComponentError(QStringLiteral("Cannot open %1: it cannot be read").arg(path));
     }
-    setText(*attributes, WMAttributeName::Author, info.Artist, WMATagCapacity::Artist);
-    setText(*attributes, WMAttributeName::Title, info.Title, WMATagCapacity::Title);
-    setText(*attributes, WMAttributeName::AlbumTitle, info.Album, WMATagCapacity::Album);
-    setText(*attributes, WMAttributeName::Year, info.Year, WMATagCapacity::Year);
-    setText(*attributes, WMAttributeName::Description, info.Description,
-            WMATagCapacity::Description);
-    setText(*attributes, WMAttributeName::Genre, info.Genre, WMATagCapacity::Genre);
-    setNumber(*attributes, WMAttributeName::TrackNumber, info.TrackNumber);
+    WMAudioInfo& a = *attributes;
+    setText(a, path, WMAttributeName::Author, info.Artist, WMATagCapacity::Artist);
+    setText(a, path, WMAttributeName::Title, info.Title, WMATagCapacity::Title);
+    setText(a, path, WMAttributeName::AlbumTitle, info.Album, WMATagCapacity::Album);
+    setText(a, path, WMAttributeName::Year, info.Year, WMATagCapacity::Year);
+    setText(a, path, WMAttributeName::Description, info.Description, WMATagCapacity::Description);
+    setText(a, path, WMAttributeName::Genre, info.Genre, WMATagCapacity::Genre);
+    setNumber(a, path, WMAttributeName::TrackNumber, info.TrackNumber);
     for (const auto& [name, value] : info.Extra)
         if (!value.isEmpty())
-            setText(*attributes, name, value, WMATagCapacity::Album);
+            setText(a, path, name, value, WMATagCapacity::Album);
     if (!info.Picture.isEmpty())
-        attributes->setPicture(info.PictureType, info.Picture);
-    if (attributes->commit() != WMAudioStatus::Ok)
-        throw ComponentError(QStringLiteral("Cannot write %1: %2")
-                                 .arg(path, attributes->errorString().isEmpty()
-                                                ? QStringLiteral("the file cannot be rewritten")
-                                                : attributes->errorString()));
+        check(a.setPicture(info.PictureType, info.Picture), path, WMAttributeName::Picture);
+    if (a.commit() != WMAudioStatus::Ok)
+        throw ComponentError(a.errorString());
 }
 
 qint32 WriteWMATag(const QString& path, const WMATagInfo& info)

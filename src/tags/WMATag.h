@@ -35,8 +35,9 @@ inline constexpr qsizetype Genre = 31;
 /// Sets "Author", "Title", "WM/AlbumTitle", "WM/Year", "Description", "WM/Genre" (empty texts
 /// included) and "WM/TrackNumber" in the WMA file at path, in that order, and commits them. The
 /// file keeps its permission bits. Throws ComponentError "Cannot open <file>: <reason>" when it
-/// cannot be read or is not ASF, and "Cannot write <file>: <reason>" when it cannot be rewritten
-/// ("No space left on device" on a full disk); the file is then unchanged.
+/// cannot be read or is not ASF, and "Cannot write <file>: <reason>" when an attribute call
+/// fails or the file cannot be rewritten ("No space left on device" on a full disk), or "Cannot
+/// create a file in <folder>: <reason>"; the file is then unchanged.
 void writeWmaAttributes(const QString& path, const WMATagInfo& info);
 
 /// The same with the result as a number: -1 when the file carries the attributes, 0 when it

@@ -122,31 +122,33 @@ qint32 WMAudioInfo::setPicture(const QString& mimeType, const QByteArray& pictur
     return WMAudioStatus::Ok;
 }
 
+// The attribute operations answer with a status; the reason for a failed commit is kept for
+// errorString().
 qint32 WMAudioInfo::commit()
 {
-    if (!d->file || !d->file->save())
-        return WMAudioStatus::CannotSave;
-    const TagLib::ByteVector& header = *d->stream->data();
-    d->file.reset();
     try {
-        QFile original(d->path);
-        if (!original.open(QIODevice::ReadOnly) || !original.seek(d->headerSize))
-            return fail(original.errorString());
-        SafeRewrite rewrite(d->path);
-        const QByteArray headerBytes(header.data(), static_cast<qsizetype>(header.size()));
-        if (!rewrite.write(headerBytes) || !rewrite.append(original) ||
-            !rewrite.commit(d->permissions))
-            return fail(rewrite.errorString());
+        rewriteFile();
     } catch (const ComponentError& error) {
-        return fail(error.message());
+        d->error = error.message();
+        return WMAudioStatus::CannotSave;
     }
     return WMAudioStatus::Ok;
 }
 
-qint32 WMAudioInfo::fail(const QString& error)
+void WMAudioInfo::rewriteFile()
 {
-    d->error = error;
-    return WMAudioStatus::CannotSave;
+    const QString cannotWrite = QStringLiteral("Cannot write ") + d->path;
+    if (!d->file || !d->file->save())
+        throw ComponentError(cannotWrite + QStringLiteral(": the file cannot be rewritten"));
+    const TagLib::ByteVector& header = *d->stream->data();
+    d->file.reset();
+    QFile original(d->path);
+    if (!original.open(QIODevice::ReadOnly) || !original.seek(d->headerSize))
+        throw ComponentError(cannotWrite + QStringLiteral(": ") + original.errorString());
+    SafeRewrite rewrite(d->path, cannotWrite);
+    rewrite.write(QByteArray(header.data(), static_cast<qsizetype>(header.size())));
+    rewrite.append(original);
+    rewrite.commit(d->permissions);
 }
 
 QString WMAudioInfo::errorString() const

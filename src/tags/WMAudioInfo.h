@@ -54,8 +54,8 @@ public:
 
     /// Writes the attributes set so far into the file. Once only.
     qint32 commit();
-    /// Why commit() failed, with the system's reason ("No space left on device"); empty when
-    /// it did not fail for a reason of the file system.
+    /// Why commit() failed: "Cannot write <file>: <reason>" ("No space left on device"), or
+    /// "Cannot create a file in <folder>: <reason>".
     QString errorString() const;
 
     struct Private;
@@ -63,7 +63,8 @@ public:
     explicit WMAudioInfo(std::unique_ptr<Private> d);
 
 private:
-    qint32 fail(const QString& error);
+    /// What commit() does; throws ComponentError when it fails.
+    void rewriteFile();
 
     std::unique_ptr<Private> d;
 };

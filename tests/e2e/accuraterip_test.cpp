@@ -1,4 +1,5 @@
 #include "RipCliSupport.h"
+#include "components/lookup/AccurateRip.h"
 #include "support/LoopbackServer.h"
 #include "support/MediaProbe.h"
 
@@ -351,6 +352,29 @@ TEST_F(AccurateRipTest, PressingsMismatchesAndTruncatedFilesAreJudgedApart)
     EXPECT_TRUE(contains(silent, QStringLiteral("the database could not be asked: no answer in "
                                                 "time")));
     EXPECT_EQ(QDir(path(QStringLiteral("silent"))).entryList({QStringLiteral("*.wav")}).size(), 3);
+}
+
+// The database's server may send a request on, at most three times and only to itself.
+TEST_F(AccurateRipTest, RedirectsStayOnTheDatabasesServer)
+{
+    const DiscIds ids({3 * Second, 2 * Second});
+    putDatabase(ids, dbarFile(ids, {{{2, 0x1234, 0x5678}, {2, 0x9abc, 0xdef0}}}));
+    const QString redirects =
+        QDir(server.folder).filePath(ids.name() + QStringLiteral(".redirect"));
+    ForeignServer foreign;
+    using Status = AccurateRipAnswer::Status;
+    for (const auto& [hops, status] :
+         {std::pair{QStringList{ids.path(), server.address + ids.path(), ids.path()},
+                    Status::Found},
+          {QStringList(4, ids.path()), Status::Failed},
+          {QStringList{foreign.url() + ids.path()}, Status::Failed}}) {
+        LoopbackServer::putFile(redirects, hops.join(u'\n').toUtf8());
+        const AccurateRipAnswer answer =
+            fetchAccurateRip(settingsFile(), {ids.count, ids.id1, ids.id2, ids.cddb});
+        EXPECT_EQ(answer.status, status) << answer.logLine().toStdString();
+        EXPECT_EQ(foreign.received(), QString());
+    }
+    LoopbackServer::putFile(redirects, {});
 }
 
 // Images read as drives with read offsets of +6 and -30 samples would: --find-offset finds the

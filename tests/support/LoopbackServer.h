@@ -4,6 +4,9 @@
 #include <QDir>
 #include <QFile>
 #include <QString>
+#include <QStringList>
+#include <QTcpServer>
+#include <QTcpSocket>
 
 #include <gtest/gtest.h>
 
@@ -46,4 +49,32 @@ struct LoopbackServer
         out.close();
         ASSERT_TRUE(QFile::rename(file + QStringLiteral(".part"), file));
     }
+};
+
+/// Another server a redirect may point at: a loopback listener on a port of its own that keeps
+/// what requests send it and answers 404, while the event loop runs.
+class ForeignServer final
+{
+public:
+    ForeignServer()
+    {
+        EXPECT_TRUE(m_listener.listen(QHostAddress::LocalHost));
+        QObject::connect(&m_listener, &QTcpServer::newConnection, &m_listener, [this] {
+            QTcpSocket* socket = m_listener.nextPendingConnection();
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                m_received += QString::fromLatin1(socket->readAll());
+                socket->write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+            });
+        });
+    }
+
+    QString url() const
+    {
+        return QStringLiteral("http://127.0.0.1:%1").arg(m_listener.serverPort());
+    }
+    const QString& received() const { return m_received; }
+
+private:
+    QTcpServer m_listener;
+    QString m_received;
 };

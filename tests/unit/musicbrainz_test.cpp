@@ -5,8 +5,13 @@
 #include "support/MusicBrainzServer.h"
 #include "tags/ID3Writer.h"
 
+#include "components/lookup/BoundedFetch.h"
+#include "support/TempDir.h"
+
 #include <QBuffer>
+#include <QEventLoop>
 #include <QImage>
+#include <QTimer>
 
 namespace {
 
@@ -86,6 +91,87 @@ TEST(MusicBrainzDiscTest, RequestSpacingKeepsThePublicServicesSecond)
           std::tuple{mirror, 3600000, 1000}})
         EXPECT_EQ(MusicBrainzInformation::requestSpacing(server, stored), spacing)
             << server.toString().toStdString() << ' ' << stored;
+}
+
+// Redirects of a lookup stay on the server of the settings; http may become https there.
+TEST(MusicBrainzRedirectTest, OnlyTheSameHostAndPortWithHttpsAllowed)
+{
+    for (const auto& [from, to, followed] :
+         {std::tuple{"http://mb.example", "http://MB.example/ws/2/x", true},
+          {"http://mb.example", "https://mb.example/ws", true},
+          {"http://h:8080", "https://h:8080/x", true},
+          {"http://mb.example", "http://mb.example:8000/ws", false},
+          {"http://mb.example", "https://mb.example:8443/ws", false},
+          {"http://mb.example", "http://mb.example.evil.example/", false},
+          {"https://h", "http://h/x", false}})
+        EXPECT_EQ(BoundedFetch::isSameServer(QUrl(QLatin1String(from)), QUrl(QLatin1String(to))),
+                  followed)
+            << from << " to " << to;
+}
+
+using MusicBrainzLookupTest = TempDirTest;
+
+// The server of the settings may send a lookup on, at most three times and only to itself, and
+// the e-mail address of the settings goes to it alone: not to another server, nor to the
+// archive with the cover.
+TEST_F(MusicBrainzLookupTest, RedirectsStayOnTheServerAndTheAddressWithIt)
+{
+    const auto server = MusicBrainzServer::running();
+    ASSERT_TRUE(server);
+    ForeignServer foreign;
+    const QString id = musicBrainzDisc(threeTracks()).id;
+    const QString lookup = QStringLiteral("/ws/2/discid/") + id;
+    writeAll(path(QStringLiteral("settings.ini")),
+             "[Freedb]\nemail=ripper@example.org\n[MusicBrainz]\nserver=" + server->url.toUtf8() +
+                 "\ncoverserver=" + server->url.toUtf8() +
+                 "\nspacing=" + QByteArray::number(MusicBrainzSpacing) + "\n");
+    // A release of its own: other tests may use the stand-in meanwhile.
+    Release release = plainRelease(id);
+    release.id = mbid(901);
+    const struct
+    {
+        const char* name;
+        QStringList redirects;
+        int status;
+    } cases[] = {
+        {"three on the server",
+         {lookup, server->url + lookup, lookup},
+         FreeDBStatus::MusicBrainzLoaded},
+        {"four on the server", {lookup, lookup, lookup, lookup}, FreeDBStatus::MusicBrainzFailed},
+        {"another port", {foreign.url() + lookup}, FreeDBStatus::MusicBrainzFailed},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        server->forget(id);
+        server->forget(release.id);
+        server->put(id, ".json", discAnswer(id, {release}));
+        server->put(release.id, ".cover", image("PNG"));
+        server->put(id, ".redirect", c.redirects.join(u'\n').toUtf8());
+        MusicBrainzInformation info(path(QStringLiteral("settings.ini")));
+        int status = 0;
+        QByteArray cover;
+        QEventLoop loop;
+        QObject::connect(&info, &IFreeDBInformation2::entryLoaded, &loop,
+                         [&](const FreeDBEntry& entry) { cover = entry.cover; });
+        QObject::connect(&info, &IFreeDBInformation2::status, &loop, [&](int s) {
+            status = s;
+            if (FreeDBStatus::isFinal(s))
+                loop.quit();
+        });
+        QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+        info.query(threeTracks());
+        loop.exec();
+        EXPECT_EQ(status, c.status);
+        EXPECT_EQ(foreign.received(), QString());
+        EXPECT_EQ(server->violations(id), QString());
+        if (c.status != FreeDBStatus::MusicBrainzLoaded)
+            continue;
+        // The cover came through the archive's redirect, without the address.
+        EXPECT_EQ(cover, image("PNG"));
+        const QString agent = server->read(release.id, ".cover-requests");
+        EXPECT_TRUE(agent.startsWith(QStringLiteral("TunecrestRipper/")));
+        EXPECT_FALSE(agent.contains(QStringLiteral("ripper@example.org")));
+    }
 }
 
 TEST(MusicBrainzReleaseTest, TextsIdentifiersAndTheMediumOfTheDisc)

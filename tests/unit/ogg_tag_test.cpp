@@ -200,7 +200,7 @@ TEST_F(OggTagTest, FailuresRaiseLeaveTheOriginalAndNoTempFile)
     const QByteArray whole = readAll(truncated);
     writeAll(truncated, whole.left(whole.size() - 100));
     EXPECT_EQ(errorOf(truncated, threeFields()),
-              QStringLiteral("Cannot write comments to ") + truncated +
+              QStringLiteral("Cannot write comments: ") + truncated +
                   QStringLiteral(": the stream ends inside a page"));
     EXPECT_EQ(readAll(truncated), whole.left(whole.size() - 100));
 

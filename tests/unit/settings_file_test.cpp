@@ -1,3 +1,4 @@
+#include "base/ComponentError.h"
 #include "settings/Locations.h"
 #include "settings/SettingsFile.h"
 #include "support/EnvGuard.h"
@@ -154,6 +155,23 @@ TEST_F(SettingsFileTest, FailedWriteRaisesAndLeavesFileIntact)
     EXPECT_THROW(blocked.writeInteger(QStringLiteral("Main"), QStringLiteral("Output"), 2),
                  SettingsWriteError);
     EXPECT_EQ(readAll(file()), original);
+}
+
+// A line break in a value, key or section would add lines to the file and cut the value: every
+// write refuses it and leaves the file as it was.
+TEST_F(SettingsFileTest, LineBreaksAreRefused)
+{
+    const QByteArray original = "[Main]\nPath=/music\n";
+    writeAll(file(), original);
+    for (const auto& [section, key, value] : {std::tuple{"Main", "Path", "/music/a\nb"},
+                                              {"Main", "Path", "/music\rOutput=3"},
+                                              {"Main", "a\nb", ""},
+                                              {"M\r\nX", "Path", ""}}) {
+        const QString s = QLatin1String(section), k = QLatin1String(key), v = QLatin1String(value);
+        EXPECT_THROW(settings.writeString(s, k, v), ComponentError) << section << key << value;
+        EXPECT_THROW(settings.writeSection(s, {{k, v}}), ComponentError) << section << key << value;
+        EXPECT_EQ(readAll(file()), original);
+    }
 }
 
 // Each of these would block, never end or exhaust memory if it were read like a file; none may be

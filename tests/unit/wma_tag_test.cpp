@@ -154,6 +154,12 @@ TEST_F(WMATagTest, FilesThatCannotBeTaggedStayAsTheyWere)
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     EXPECT_EQ(readAll(file), before);
     EXPECT_EQ(entries(), QStringList{QStringLiteral("song.wma")});
+
+    // An attribute the file refuses (one without a name) fails the whole write.
+    WMATagInfo nameless = sample();
+    nameless.Extra = {{QString(), QStringLiteral("value")}};
+    EXPECT_EQ(WriteWMATag(file, nameless), 0);
+    EXPECT_EQ(readAll(file), before);
 }
 
 } // namespace

@@ -178,7 +178,13 @@ void TAudioCDGrabber2::endGrab()
 {
     if (!m_grab)
         return;
-    ++m_grabSerial;
+    ++m_grabSerial; // what the worker still sends reaches nobody
+    const bool stopped = m_grab->active;
+    m_grab->cancel = true;
+    m_grab->thread.reset(); // waits for the worker's last write
+    // A stopped grab's report is that of what it wrote before the stop.
+    if (stopped)
+        m_report = m_grab->worker->report();
     m_grab.reset();
 }
 

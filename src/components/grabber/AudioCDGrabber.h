@@ -44,6 +44,7 @@ public:
     /// track on a worker thread. Throws ComponentError while another grab runs.
     void GrabToFile(const QString& fileName) override;
     /// Stops the grab and returns when its worker has written its last; no event of it follows.
+    /// lastGrabReport() then describes what the grab wrote (complete false).
     void AbortGrab() override;
 
     int DeviceCount() const override;

@@ -88,27 +88,35 @@ void GrabWorker::grab()
     ReadEvents events{[this](int retry, int sector) { emit this->retry(retry, sector); },
                       &m_cancel};
     TrackReader reader(m_drive, m_track, m_place, m_options, std::move(events));
+    try {
+        readTrack(reader);
+    } catch (...) {
+        // A read that stops at an unreadable sector names it.
+        m_report.unreadable = reader.unreadableSectors();
+        throw;
+    }
+}
+
+// After a cancel the report stays that of what was handed on before it: what was read since is
+// dropped.
+void GrabWorker::readTrack(TrackReader& reader)
+{
     ProgressGate gate;
     std::vector<std::int16_t> pcm;
-    // The unreadable sectors are known also when a read stops at one.
-    struct Unreadable
-    {
-        const TrackReader& reader;
-        GrabReport& report;
-        ~Unreadable() { report.unreadable = reader.unreadableSectors(); }
-    } unreadable{reader, m_report};
     while (!m_cancel.load()) {
         pcm.clear();
-        if (!reader.readNext(SectorsPerWrite, pcm))
+        if (!reader.readNext(SectorsPerWrite, pcm) || m_cancel.load())
             break;
-        if (m_cancel.load())
-            return;
         account(pcm);
+        m_report.unreadable = reader.unreadableSectors();
         if (m_file && !pcm.empty())
             m_file->write(pcm);
         const int done = reader.sectorsDone();
         if (done < reader.sectorCount() && gate.due(100.0 * done / reader.sectorCount()))
             emit progress(100.0 * done / reader.sectorCount());
     }
-    m_report.complete = !m_cancel.load() && reader.sectorsDone() >= reader.sectorCount();
+    if (m_cancel.load())
+        return;
+    m_report.unreadable = reader.unreadableSectors();
+    m_report.complete = reader.sectorsDone() >= reader.sectorCount();
 }

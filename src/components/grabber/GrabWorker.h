@@ -14,10 +14,13 @@
 #include <vector>
 
 class IAudioFile2;
+class TrackReader;
 
 /// Grabs one track into an open audio file on its own thread, or only reads it (a test read,
 /// without a file). It reports through queued signals only; the last signal of a complete grab
-/// is progress(100.0), of a failed one failed(), and reported() comes just before either.
+/// is progress(100.0), of a failed one failed(), and reported() comes just before either. A
+/// cancelled grab sends only reported(), which its owner may drop: report() gives the same once
+/// the thread has ended.
 /// A track with pre-emphasis is de-emphasized when the options ask for it; its AccurateRip
 /// checksums are those of the audio as on the disc, its CRC and peak those of what is written.
 class GrabWorker final : public QObject
@@ -30,6 +33,8 @@ public:
                const ReadOptions& options, IAudioFile2* file, const std::atomic<bool>& cancel);
 
     void run();
+    /// What was read and handed on so far; read it only once the worker's thread has ended.
+    const GrabReport& report() const { return m_report; }
 
 signals:
     void progress(double percent);
@@ -39,6 +44,7 @@ signals:
 
 private:
     void grab();
+    void readTrack(TrackReader& reader);
     /// Takes pcm (as read) into the report, and de-emphasizes it where it is to be.
     void account(std::vector<std::int16_t>& pcm);
 

@@ -48,6 +48,12 @@ AccurateRipAnswer answerOf(const BoundedFetch::Result& result, const AccurateRip
         return rejected(disc, QStringLiteral("the file is larger than %1 bytes").arg(MaxFileBytes));
     if (result.timedOut)
         return {AccurateRipAnswer::Status::Failed, disc, {}, QStringLiteral("no answer in time")};
+    if (!result.refusedRedirect.isEmpty())
+        return {AccurateRipAnswer::Status::Failed,
+                disc,
+                {},
+                QStringLiteral("the server sent the request on to %1, which is not followed")
+                    .arg(result.refusedRedirect.host())};
     const int code = result.reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (code == 404)
         return {AccurateRipAnswer::Status::Unknown, disc, {}, {}};
@@ -162,10 +168,10 @@ void AccurateRipLookup::start(const QString& settingsPath, const AccurateRipDisc
                               QCoreApplication::applicationVersion()));
     m_fetch = std::make_unique<BoundedFetch>();
     m_network = std::make_unique<QNetworkAccessManager>();
-    m_fetch->start(*m_network, request, MaxFileBytes, lookupTimeout(settings),
-                   [this, disc](const BoundedFetch::Result& result) {
-                       emit answered(answerOf(result, disc));
-                   });
+    m_fetch->start(
+        *m_network, request, MaxFileBytes, lookupTimeout(settings),
+        [this, disc](const BoundedFetch::Result& result) { emit answered(answerOf(result, disc)); },
+        BoundedFetch::Redirects::SameServer);
 }
 
 AccurateRipAnswer fetchAccurateRip(const QString& settingsPath, const AccurateRipDiscId& disc)

@@ -107,21 +107,27 @@ void MusicBrainzInformation::request(Stage stage)
 
 void MusicBrainzInformation::send(const QUrl& url)
 {
+    const bool cover = m_stage == Stage::Cover;
     QNetworkRequest request(url);
-    // The service asks every program to name itself, its version and a contact.
+    // The service asks every program to name itself, its version and a contact. The contact
+    // goes to the service's own server only: not to the archive, which hands each picture on to
+    // where it is kept.
     QString version = QCoreApplication::applicationVersion().trimmed();
     version.removeIf([](QChar c) { return c.isSpace() || c.unicode() < 32; });
-    request.setHeader(QNetworkRequest::UserAgentHeader,
-                      QString(QStringLiteral("TunecrestRipper/") +
-                              (version.isEmpty() ? QStringLiteral("1.0") : version) +
-                              QStringLiteral(" ( ") + m_settings.contact + QStringLiteral(" )")));
-    request.setRawHeader("Accept", m_stage == Stage::Cover ? "image/*" : "application/json");
+    QString agent =
+        QStringLiteral("TunecrestRipper/") + (version.isEmpty() ? QStringLiteral("1.0") : version);
+    if (!cover)
+        agent += QStringLiteral(" ( ") + m_settings.contact + QStringLiteral(" )");
+    request.setHeader(QNetworkRequest::UserAgentHeader, agent);
+    request.setRawHeader("Accept", cover ? "image/*" : "application/json");
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(5);
     lastRequest().start();
-    fetch(request, m_stage == Stage::Cover ? MaxCoverBytes : MaxAnswerBytes, m_settings.timeout,
-          [this](const Fetched& fetched) { onFinished(fetched); });
+    fetch(
+        request, cover ? MaxCoverBytes : MaxAnswerBytes, m_settings.timeout,
+        [this](const Fetched& fetched) { onFinished(fetched); },
+        cover ? BoundedFetch::Redirects::AsRequested : BoundedFetch::Redirects::SameServer);
 }
 
 void MusicBrainzInformation::onFinished(const Fetched& fetched)
@@ -129,7 +135,11 @@ void MusicBrainzInformation::onFinished(const Fetched& fetched)
     const QNetworkReply* reply = fetched.reply;
     Reply answer;
     answer.http = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (fetched.tooLarge) {
+    if (!fetched.refusedRedirect.isEmpty()) {
+        emit logLine(QStringLiteral("%1 sent the request on to %2, which is not followed.")
+                         .arg(m_settings.server.host(), fetched.refusedRedirect.host()));
+        answer.failed = true;
+    } else if (fetched.tooLarge) {
         emit logLine(
             m_stage == Stage::Cover
                 ? QStringLiteral("The cover is larger than %1 bytes; it is skipped.")

@@ -29,7 +29,7 @@ void QueuedLookup::finish(int result)
 }
 
 void QueuedLookup::fetch(const QNetworkRequest& request, qsizetype maxBytes, int timeoutMs,
-                         BoundedFetch::Handler handler)
+                         BoundedFetch::Handler handler, BoundedFetch::Redirects redirects)
 {
-    m_fetch.start(m_network, request, maxBytes, timeoutMs, std::move(handler));
+    m_fetch.start(m_network, request, maxBytes, timeoutMs, std::move(handler), redirects);
 }

@@ -28,7 +28,8 @@ protected:
     /// so the next lookup's statuses follow these.
     void finish(int status);
     void fetch(const QNetworkRequest& request, qsizetype maxBytes, int timeoutMs,
-               BoundedFetch::Handler handler);
+               BoundedFetch::Handler handler,
+               BoundedFetch::Redirects redirects = BoundedFetch::Redirects::AsRequested);
     QNetworkAccessManager& network() { return m_network; }
 
 private:

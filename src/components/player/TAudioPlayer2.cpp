@@ -16,11 +16,16 @@ namespace {
 
 constexpr int PositionIntervalMs = 100;
 constexpr int BytesPerSample = 2;
+// Waited past the moment the server's clock says the last sample sounds, for the error of that
+// clock; and the longest wait for it, should the server's clock stand still.
+constexpr qint64 EndMarginMs = 100;
+constexpr qint64 LongestEndWaitMs = 5000;
 
 } // namespace
 
 /// The queued blocks as a sequential device the sink pulls from. Tells its owner when a block
-/// has been handed to the sink in full and when a read found nothing queued.
+/// has been handed to the sink in full and when a read found nothing queued, and the sink when
+/// there is something to read again (it stops asking after a read found nothing).
 class BlockQueue final : public QIODevice
 {
 public:
@@ -36,6 +41,7 @@ public:
         // A deep copy: the caller may destroy or reuse its array as soon as the call returns.
         m_blocks.emplace_back(block.constData(), block.size());
         m_queued += block.size();
+        emit readyRead();
     }
 
     void clear()
@@ -43,9 +49,12 @@ public:
         m_blocks.clear();
         m_offset = 0;
         m_queued = 0;
+        m_handedOn = 0;
     }
 
     bool empty() const { return m_queued == 0; }
+    /// Bytes handed to the sink since the last clear().
+    qint64 handedOn() const { return m_handedOn; }
     bool isSequential() const override { return true; }
     qint64 bytesAvailable() const override { return m_queued + QIODevice::bytesAvailable(); }
     int levelLeft() const { return m_levels[0]; }
@@ -64,6 +73,7 @@ protected:
             copied += take;
             m_offset += take;
             m_queued -= take;
+            m_handedOn += take;
             if (m_offset == front.size()) {
                 m_blocks.pop_front();
                 m_offset = 0;
@@ -97,6 +107,7 @@ private:
     std::deque<QByteArray> m_blocks;
     qint64 m_offset = 0; // read position inside the front block
     qint64 m_queued = 0; // bytes not yet handed to the sink
+    qint64 m_handedOn = 0;
     int m_levels[2] = {0, 0};
 };
 
@@ -192,6 +203,15 @@ qint64 TAudioPlayer2::bytesPerSecond() const
     return qint64(m_format.sampleRate()) * m_format.channelCount() * BytesPerSample;
 }
 
+// Asked as the sink runs dry, while the server's clock of what has sounded still counts the
+// device's latency (it stops doing so once the server too has run dry): what the server holds
+// then is its buffer and that latency, more than the buffer size the sink reports.
+qint64 TAudioPlayer2::unplayedMs() const
+{
+    const qint64 handedOnUs = m_queue->handedOn() * 1000000 / bytesPerSecond();
+    return std::max<qint64>(0, handedOnUs - m_sink->processedUSecs()) / 1000;
+}
+
 void TAudioPlayer2::dropSink()
 {
     m_positionTimer.stop();
@@ -207,12 +227,10 @@ void TAudioPlayer2::sinkStateChanged(QAudio::State state)
 {
     switch (state) {
     case QAudio::IdleState:
-        // The sink has nothing left to read; what it holds still sounds for up to its buffer's
-        // length, so the end is reported once that has played.
-        if (m_queue->empty()) {
-            const qint64 bufferMs = qint64(m_sink->bufferSize()) * 1000 / bytesPerSecond();
-            m_dryTimer.start(int(std::clamp<qint64>(bufferMs + 50, 100, 2000)));
-        }
+        // The sink has nothing left to read, and what it was given is still to sound: the end
+        // is reported once that has played, or a halt would take it back from the server.
+        if (m_queue->empty())
+            m_dryTimer.start(int(std::min(unplayedMs() + EndMarginMs, LongestEndWaitMs)));
         break;
     case QAudio::ActiveState:
         m_dryTimer.stop();

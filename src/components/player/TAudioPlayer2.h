@@ -33,6 +33,8 @@ private:
     void openSink();
     void dropSink();
     qint64 bytesPerSecond() const;
+    /// How long what the sink was given still plays, by the server's clock.
+    qint64 unplayedMs() const;
     void sinkStateChanged(QAudio::State state);
     void blockPlayed();
     void queueRanEmpty();

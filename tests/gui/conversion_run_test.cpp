@@ -270,6 +270,10 @@ TEST_F(ConversionRunTest, ClosingDuringARunEndsItAsAStopDoes)
                QStringLiteral("1"));
     const QString log = QString::fromUtf8(readAll(folder + QStringLiteral("/Live Bootleg.log")));
     EXPECT_TRUE(log.contains(QStringLiteral("the rip was interrupted"))) << log.toStdString();
+    // The stopped track's entry says so, with the peak and CRC of what was read.
+    EXPECT_TRUE(log.contains(QStringLiteral("Result: Stopped: the file holds the audio read")));
+    EXPECT_FALSE(log.contains(QStringLiteral("Peak level: 0.0 %")));
+    EXPECT_FALSE(log.contains(QStringLiteral("Copy CRC: 00000000")));
     EXPECT_TRUE(opened(0).isEmpty());
     EXPECT_EQ(SettingsFile(path(QStringLiteral("settings.ini"))).read(Keys::Main::Output), 2);
 }

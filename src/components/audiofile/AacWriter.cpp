@@ -98,9 +98,7 @@ public:
 
     void finish() override
     {
-        for (auto rest = m_converter.drain(); rest.frames > 0; rest = m_converter.drain())
-            m_encoder.append(rest);
-        m_encoder.finish();
+        m_encoder.finishFrom(m_converter);
         const TagLib::ByteVector bytes = withGaplessInfo(m_memory.take());
         m_file.write(bytes.data(), bytes.size());
         m_file.commit();

@@ -183,6 +183,13 @@ void FfmpegEncoder::append(const PcmConverter::Converted& audio)
     m_audioFrames += audio.frames;
 }
 
+void FfmpegEncoder::finishFrom(PcmConverter& converter)
+{
+    for (auto rest = converter.drain(); rest.frames > 0; rest = converter.drain())
+        append(rest);
+    finish();
+}
+
 void FfmpegEncoder::finish()
 {
     if (m_filled > 0)
@@ -248,9 +255,7 @@ public:
 
     void finish() override
     {
-        for (auto rest = m_converter.drain(); rest.frames > 0; rest = m_converter.drain())
-            m_encoder.append(rest);
-        m_encoder.finish();
+        m_encoder.finishFrom(m_converter);
         m_file.commit();
     }
 

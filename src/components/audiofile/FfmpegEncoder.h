@@ -47,6 +47,8 @@ public:
     void append(const PcmConverter::Converted& audio);
     /// Encodes what is left and completes the container.
     void finish();
+    /// Encodes what converter still holds, then finishes.
+    void finishFrom(PcmConverter& converter);
 
     /// Samples the encoder puts in front of the audio (its delay), which players skip.
     int delay() const;

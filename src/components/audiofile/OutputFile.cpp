@@ -86,13 +86,18 @@ void OutputFile::throwIfFailed() const
         fail();
 }
 
-void OutputFile::commit()
+void OutputFile::flush()
 {
     throwIfFailed();
     if (std::fflush(m_file.get()) != 0) {
         m_error = errno;
         fail();
     }
+}
+
+void OutputFile::commit()
+{
+    flush();
     // fclose reports errors of the final write-back; only then is the file complete.
     if (std::fclose(m_file.release()) != 0) {
         m_error = errno;

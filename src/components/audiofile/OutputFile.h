@@ -49,6 +49,9 @@ public:
     std::int64_t position() const override { return m_position; }
     std::int64_t size() const override { return m_size; }
 
+    /// Writes what is buffered to the file, which stays open and incomplete; throws
+    /// ComponentError on failure.
+    void flush();
     /// Flushes and closes the file; from then on it is complete and stays.
     void commit();
 

@@ -325,6 +325,7 @@ TEST_F(RipCliMusicBrainzTest, VariousArtistsAndASecondDiscOfASet)
     EXPECT_EQ(oggField(blue, "ARTIST"), QStringLiteral("Bo vs. Cy"));
     EXPECT_EQ(oggField(blue, "MUSICBRAINZ_ARTISTID"), mbid(161));
     EXPECT_EQ(oggField(blue, "MUSICBRAINZ_ALBUMARTISTID"), mbid(150));
+    EXPECT_EQ(oggField(blue, "ALBUMARTIST"), QStringLiteral("Various Artists"));
     EXPECT_EQ(oggField(blue, "DISCNUMBER"), QStringLiteral("2"));
     EXPECT_EQ(oggField(blue, "DISCTOTAL"), QStringLiteral("2"));
     EXPECT_EQ(oggPicture(blue), QByteArray());

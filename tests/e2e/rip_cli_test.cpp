@@ -33,6 +33,13 @@ TEST_F(RipCliTest, UsageErrorsExitTwo)
         rip({QStringLiteral("-t"), QStringLiteral("4"), QStringLiteral("-d"), cue});
     EXPECT_EQ(beyond.code, 2) << beyond.err.toStdString();
     EXPECT_TRUE(filesBelow(out()).isEmpty());
+
+    // A path named with -d that does not exist is said to be so, not taken for an empty drive.
+    const RunResult missing = rip(
+        {QStringLiteral("--list"), QStringLiteral("-d"), path(QStringLiteral("no/such/disc.cue"))});
+    EXPECT_EQ(missing.code, 2);
+    EXPECT_TRUE(missing.err.contains(QStringLiteral("no/such/disc.cue does not exist")))
+        << missing.err.toStdString();
 }
 
 TEST_F(RipCliTest, NoDriveEmptyDriveOrNoAudioDiscExitThree)

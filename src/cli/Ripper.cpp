@@ -98,7 +98,7 @@ void Ripper::setLookedUpEntry(const FreeDBEntry& entry)
 int Ripper::run()
 {
     m_engine->run();
-    if (m_engine->error().isEmpty() && !m_engine->wasStopped())
+    if (!m_engine->wasStopped())
         m_reporter.summary(m_engine->tracks(), m_engine->elapsedSeconds());
     return exitCode();
 }
@@ -115,8 +115,6 @@ int Ripper::exitCode() const
 {
     if (m_interruptCode != 0)
         return m_interruptCode;
-    if (!m_engine->error().isEmpty())
-        return ExitCode::TrackFailed;
     for (const RipTrack& track : m_engine->tracks())
         if (track.state != RipTrack::State::Done || !track.record.error.isEmpty() ||
             track.record.crcMismatch())

@@ -32,7 +32,8 @@ public:
     void prepare();
     /// The entry a lookup loaded: its identifiers and cover go into the files' tags.
     void setLookedUpEntry(const FreeDBEntry& entry);
-    /// Rips, waiting in the event loop; returns the exit code.
+    /// Rips, waiting in the event loop; returns the exit code. Throws ComponentError when the
+    /// rip cannot start (an output folder that cannot be made or written).
     int run();
     /// Stops at once: unfinished files are removed, and run() returns exitCode.
     void interrupt(int exitCode = ExitCode::Interrupted);
@@ -40,8 +41,6 @@ public:
     const std::vector<RipTrack>& tracks() const { return m_engine->tracks(); }
     /// What writing the log or the cue sheet failed on; empty when nothing did.
     const QString& reportError() const { return m_engine->reportError(); }
-    /// Why the rip could not start; empty when it did.
-    const QString& startError() const { return m_engine->error(); }
 
 private:
     int exitCode() const;

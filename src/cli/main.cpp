@@ -350,8 +350,6 @@ int rip(const CliOptions& options)
         ripper.interrupt(ExitCode::TrackFailed);
     });
     const int code = ripper.run();
-    if (!ripper.startError().isEmpty())
-        return fail(code, ripper.startError());
     for (const RipTrack& track : ripper.tracks())
         if (track.record.crcMismatch())
             err() << "tunecrest-rip: track " << track.number

@@ -193,6 +193,9 @@ private:
     QList<int> selectedRows() const;
     /// The current row when it is selected; -1 otherwise.
     int currentSelectedRow() const;
+    /// What follows every run, however it ended: the line below the list, the stored read mode;
+    /// the settings are released when the window was closed during the run, which it returns.
+    bool endRun(const RipEngine& engine);
     /// Whether the run's output folder is there or can be made, and takes files; says why not.
     bool outputFolderReady(const QString& root);
     /// What a run of the window asks the engine for: the output format and the stored settings.

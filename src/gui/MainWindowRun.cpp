@@ -65,7 +65,23 @@ void Tfm_main::ConvertChecked()
     RipEngine engine(runRequest(root), *m_settings, *m_grabber, m_list, *m_parts.lame);
     engine.setRows(m_checkedRows);
     engine.setLookedUpEntry(m_lookedUpEntry);
-    runEngine(engine);
+    try {
+        runEngine(engine);
+    } catch (const ComponentError&) {
+        endRun(engine);
+        throw; // to the exception handler, with the converting flag still set
+    }
+    const bool closing = endRun(engine);
+    StopConversion();
+    // With nothing checked there is no track folder: the output folder itself opens.
+    if (!closing)
+        openWithDesktop(engine.lastDirectory().isEmpty() ? root : engine.lastDirectory());
+    if (!engine.reportError().isEmpty())
+        throw ComponentError(engine.reportError());
+}
+
+bool Tfm_main::endRun(const RipEngine& engine)
+{
     // The window may have been closed during the run: the store it kept for the run goes now.
     const bool closing = m_settingsReleasedAfterRun;
     if (!closing)
@@ -76,14 +92,7 @@ void Tfm_main::ConvertChecked()
         m_settingsReleasedAfterRun = false;
         m_settings.reset();
     }
-    if (!engine.error().isEmpty())
-        throw ComponentError(engine.error());
-    StopConversion();
-    // With nothing checked there is no track folder: the output folder itself opens.
-    if (!closing)
-        openWithDesktop(engine.lastDirectory().isEmpty() ? root : engine.lastDirectory());
-    if (!engine.reportError().isEmpty())
-        throw ComponentError(engine.reportError());
+    return closing;
 }
 
 bool Tfm_main::outputFolderReady(const QString& root)

@@ -203,6 +203,8 @@ void RipEngine::run()
     start();
     if (!m_finished)
         loop.exec();
+    if (!m_error.isEmpty())
+        throw ComponentError(m_error);
 }
 
 int RipEngine::positionOf(const RipTrack& track) const

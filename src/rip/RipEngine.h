@@ -135,7 +135,8 @@ public:
 
     /// Starts the run; finished() follows, also when it cannot start.
     void start();
-    /// start(), then waits in the event loop for finished().
+    /// start(), then waits in the event loop for finished(). Throws ComponentError when an
+    /// error ended the run early or kept it from starting.
     void run();
     /// Ends the run: the read under way is aborted, no further track starts, the encoders are
     /// cancelled. The stopped track is kept closed and tagged or removed, as the request says.

@@ -90,11 +90,7 @@ private:
 
 void checkAacFormat(const AacFormat& format)
 {
-    if (format.bitrate < MinKbps || format.bitrate > MaxKbps)
-        throw ComponentError(QStringLiteral("AAC cannot encode at %1 kbps (%2 to %3)")
-                                 .arg(format.bitrate)
-                                 .arg(MinKbps)
-                                 .arg(MaxKbps));
+    checkBitrate("AAC", format.bitrate, MinKbps, MaxKbps);
 }
 
 std::unique_ptr<AudioWriter> openAacWriter(const AacFormat& format, const QString& path)

@@ -237,6 +237,16 @@ void FfmpegEncoder::check(int result, const char* what)
                                       Ffmpeg::errorText(result)));
 }
 
+void checkBitrate(const char* kind, int kbps, int min, int max)
+{
+    if (kbps < min || kbps > max)
+        throw ComponentError(QStringLiteral("%1 cannot encode at %2 kbps (%3 to %4)")
+                                 .arg(QLatin1String(kind))
+                                 .arg(kbps)
+                                 .arg(min)
+                                 .arg(max));
+}
+
 namespace {
 
 class FfmpegWriter final : public AudioWriter

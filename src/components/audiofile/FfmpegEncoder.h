@@ -82,4 +82,7 @@ private:
 
 /// A file written by an FFmpeg encoder: the CD audio converted to the target's rate, channels
 /// and sample format, encoded and muxed straight into the file.
+/// Throws ComponentError unless kbps lies within min .. max, the bitrates kind's encoder takes.
+void checkBitrate(const char* kind, int kbps, int min, int max);
+
 std::unique_ptr<AudioWriter> openFfmpegWriter(const FfmpegTarget& target, const QString& path);

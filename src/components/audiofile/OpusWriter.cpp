@@ -16,11 +16,7 @@ void checkOpusFormat(const OpusFormat& format)
 {
     if (!avcodec_find_encoder_by_name("libopus"))
         throw ComponentError(QStringLiteral("This FFmpeg has no Opus encoder (libopus)"));
-    if (format.bitrate < MinKbps || format.bitrate > MaxKbps)
-        throw ComponentError(QStringLiteral("Opus cannot encode at %1 kbps (%2 to %3)")
-                                 .arg(format.bitrate)
-                                 .arg(MinKbps)
-                                 .arg(MaxKbps));
+    checkBitrate("Opus", format.bitrate, MinKbps, MaxKbps);
 }
 
 std::unique_ptr<AudioWriter> openOpusWriter(const OpusFormat& format, const QString& path)
